@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QEvent>
+#include <QString>
+#include <QUuid>
+
+namespace tarvik {
+
+// One duplicate found by the scan thread, posted to the result page.
+class DuplicateEvent : public QEvent
+{
+public:
+    static const int eventType;
+
+    DuplicateEvent(const QUuid& groupId, const QString& firstPath, const QString& duplicatePath);
+    ~DuplicateEvent() override;
+
+    QUuid groupId() const { return mGroupId; }
+    QString firstPath() const { return mFirstPath; }
+    QString duplicatePath() const { return mDuplicatePath; }
+
+private:
+    QUuid mGroupId;
+    QString mFirstPath;
+    QString mDuplicatePath;
+};
+
+} // namespace tarvik
