@@ -1,0 +1,31 @@
+#include "app/mainwindow.h"
+#include "app/startup.h"
+#include "core/appdirs.h"
+#include "core/registry.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <exception>
+
+int main(int argc, char* argv[])
+{
+    try {
+        Q_INIT_RESOURCE(resource);
+
+        QCoreApplication::setLibraryPaths(
+            tarvik::pluginSearchPaths(QCoreApplication::libraryPaths()));
+
+        QApplication app(argc, argv);
+        app.setStyleSheet(tarvik::readTextFile(QStringLiteral(":/resource/style.css")));
+        QFontDatabase::addApplicationFont(QStringLiteral(":/resource/fonts/entypo.ttf"));
+
+        tarvik::createAppDirectories();
+        tarvik::Registry::instance();
+
+        tarvik::MainWindow window;
+        window.show();
+        return app.exec();
+    } catch (const std::exception&) {
+        return -1;
+    }
+}

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds Tarvik Duplicate Finder and runs every test twice: once in a warnings-as-errors
+# build, once under AddressSanitizer and UndefinedBehaviorSanitizer. Fails when a test fails,
+# when the sanitizers report anything, or when no test ran.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh
+
+jobs="$(nproc)"
+run_suite() {
+    local preset="$1"
+    cmake --preset "$preset"
+    cmake --build --preset "$preset" -j"$jobs"
+    ctest --preset "$preset"
+}
+
+run_suite ci
+if [ "${TARVIK_SKIP_SANITIZERS:-0}" != "1" ]; then
+    run_suite sanitize
+fi
