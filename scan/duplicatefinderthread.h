@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QThread>
@@ -37,7 +38,28 @@ protected:
     void run() override;
 
 private:
+    // A file met again in one scan (overlapping folders, links, hard links) is passed over.
+    struct FileId
+    {
+        quint64 device = 0;
+        quint64 inode = 0;
+        QString canonicalPath;
+
+        bool operator==(const FileId& other) const
+        {
+            return device == other.device && inode == other.inode &&
+                   canonicalPath == other.canonicalPath;
+        }
+    };
+    friend uint qHash(const FileId& id, uint seed)
+    {
+        return ::qHash(id.inode, seed) ^ ::qHash(id.device, seed) ^ ::qHash(id.canonicalPath, seed);
+    }
+
     void processFile(const QString& path);
+    bool firstVisit(const QString& path);
+
+    QSet<FileId> mVisited;
 };
 
 } // namespace tarvik
