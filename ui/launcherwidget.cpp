@@ -1,1 +1,41 @@
 #include "ui/launcherwidget.h"
+
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tarvik {
+
+LauncherWidget::LauncherWidget(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("LauncherWidget"));
+
+    mLayout = new QVBoxLayout(this);
+    setLayout(mLayout);
+    mLayout->addStretch(0);
+
+    mLogoLabel = new QLabel(this);
+    mLogoLabel->setObjectName(QStringLiteral("LogoLabel"));
+    mLogoLabel->setPixmap(QPixmap(QStringLiteral(":resource/app_name_320.png")));
+    mLayout->addWidget(mLogoLabel, 0, Qt::AlignHCenter);
+
+    mGetStartedButton = new QPushButton(tr(" Add Folder "), this);
+    mLayout->addWidget(mGetStartedButton, 0, Qt::AlignHCenter);
+
+    mLayout->addStretch(0);
+
+    // The layout adopts the label.
+    mWebLinkLabel = new QLabel(QStringLiteral("© 2026 Tarvik. All rights reserved."));
+    mWebLinkLabel->setObjectName(QStringLiteral("WebLinkLabel"));
+    mLayout->addWidget(mWebLinkLabel, 0, Qt::AlignHCenter);
+
+    connect(mGetStartedButton, SIGNAL(clicked()), this, SLOT(onPressGetStartedButton()));
+}
+
+void LauncherWidget::onPressGetStartedButton()
+{
+    emit getStartedEvent();
+}
+
+} // namespace tarvik

@@ -1,1 +1,90 @@
 #pragma once
+
+#include <QFileIconProvider>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+#include <QWidget>
+
+class QEvent;
+class QFrame;
+class QHBoxLayout;
+class QLabel;
+class QMovie;
+class QPoint;
+class QToolButton;
+class QTreeWidgetItem;
+class QVBoxLayout;
+
+namespace tarvik {
+
+class DuplicateEvent;
+class DuplicateFinderThread;
+class ToolMenu;
+class TreeWidget;
+
+// Third page: runs a scan and shows its duplicate groups as a tree; opens and trashes files.
+class ResultWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Item data role (column 0 of file items) holding the FileStamp taken when the row was made.
+    static const int FileStampRole = Qt::UserRole + 1;
+
+    explicit ResultWidget(QWidget* parent = nullptr);
+    ~ResultWidget() override;
+
+    void setFolders(const QStringList& folders);
+    void setFilter(const QString& filter);
+    void startScan();
+
+signals:
+    void back();
+
+protected:
+    bool event(QEvent* event) override;
+
+private slots:
+    void onPressBackButton();
+    void onPressOpenFolderButton();
+    void onPressFileRemoveButton();
+    void onPressMenuButton();
+    void onCustomContextMenuRequested(const QPoint& pos);
+    void onItemDoubleClicked(QTreeWidgetItem* item, int column);
+    void onItemEntered(QTreeWidgetItem* item, int column);
+    void finishedThread();
+    void startedThread();
+    void update();
+
+private:
+    void resetScan();
+    void endThread();
+    void handleDuplicateEvent(DuplicateEvent* event);
+    QTreeWidgetItem* addGroupItem();
+    QTreeWidgetItem* addFileItem(QTreeWidgetItem* groupItem, const QString& path);
+
+    QVBoxLayout* mLayout;
+    QStringList mFolders;
+    QString mFilter;
+    QFrame* mToolBar;
+    QHBoxLayout* mToolBarLayout;
+    QToolButton* mBackButton;
+    QToolButton* mOpenFolderButton;
+    QToolButton* mTrashButton;
+    QToolButton* mMenuButton;
+    ToolMenu* mToolMenu;
+    QMovie* mSpinnerMovie;
+    QLabel* mSpinnerLabel;
+    QLabel* mScanningLabel;
+    TreeWidget* mTreeWidget;
+    QHash<QUuid, QTreeWidgetItem*> mGroupItems;
+    DuplicateFinderThread* mThread;
+
+    // Shared by every row: one provider and one date format for the whole page.
+    QFileIconProvider mIconProvider;
+    QString mDateFormat;
+};
+
+} // namespace tarvik
