@@ -9,8 +9,9 @@ namespace tarvik {
 QString readTextFile(const QString& path)
 {
     QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
     const int nul = bytes.indexOf('\0');
     const int length = nul < 0 ? bytes.size() : nul;
     return QLatin1String(bytes.constData(), length);

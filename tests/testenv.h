@@ -48,14 +48,14 @@ private:
 } // namespace tarvik::test
 
 // QTEST_MAIN / QTEST_GUILESS_MAIN, with the private home made first.
-#define TARVIK_TEST_MAIN_IMPL(TestObject, AppClass)                                            \
-    int main(int argc, char* argv[])                                                           \
-    {                                                                                          \
-        tarvik::test::PrivateHome home;                                                        \
-        AppClass app(argc, argv);                                                              \
-        TestObject tc;                                                                         \
-        QTEST_SET_MAIN_SOURCE_PATH                                                             \
-        return QTest::qExec(&tc, argc, argv);                                                  \
+#define TARVIK_TEST_MAIN_IMPL(TestObject, AppClass)                                                \
+    int main(int argc, char* argv[])                                                               \
+    {                                                                                              \
+        tarvik::test::PrivateHome home;                                                            \
+        AppClass app(argc, argv);                                                                  \
+        TestObject tc;                                                                             \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
     }
 
 #define TARVIK_TEST_GUILESS_MAIN(TestObject) TARVIK_TEST_MAIN_IMPL(TestObject, QCoreApplication)
