@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "scan/duplicateevent.h"
 #include "testenv.h"
 #include "tst_ui_support.h"
 
@@ -55,6 +56,8 @@ private slots:
     void secondScanWhileTheFirstRuns();
     void twentyStartsInARow();
     void closingDuringAScan();
+    void floodOfResultsKeepsItsOrder();
+    void waitingResultsOfAnAbandonedScanAreDropped();
     void trashElsewhere_data();
     void trashElsewhere();
     void cleanup();
@@ -176,6 +179,90 @@ void StressTest::closingDuringAScan()
     qInfo("window closed and destroyed %lld ms into a running scan", elapsed);
     QVERIFY2(elapsed < 1000, qPrintable(QString::number(elapsed)));
     QCOMPARE(filesBelow(mBig.path()), mBigFiles);
+}
+
+// Posts what a scan would: every group's first event, then rounds of further copies.
+static QList<QUuid> postResults(QObject* page, int groups, int rounds)
+{
+    QList<QUuid> ids;
+    for (int g = 0; g < groups; ++g)
+        ids.append(QUuid::createUuid());
+    for (int round = 1; round <= rounds; ++round)
+        for (int g = 0; g < groups; ++g)
+            QCoreApplication::postEvent(
+                page, new DuplicateEvent(ids[g], QStringLiteral("/gone/g%1-0").arg(g),
+                                         QStringLiteral("/gone/g%1-%2").arg(g).arg(round)));
+    return ids;
+}
+
+// Counts what the tree holds when "Scanning..." goes.
+class CountAtHide : public QObject
+{
+public:
+    explicit CountAtHide(QTreeWidget* tree) : mTree(tree) {}
+    int groups = -1;
+    int rows = -1;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::HideToParent) {
+            groups = mTree->topLevelItemCount();
+            rows = 0;
+            for (int i = 0; i < groups; ++i)
+                rows += mTree->topLevelItem(i)->childCount();
+        }
+        return false;
+    }
+
+private:
+    QTreeWidget* mTree;
+};
+
+// A flood of results, handled a slice at a time, still lands whole and in order, and the
+// spinner goes only once the last one is in.
+void StressTest::floodOfResultsKeepsItsOrder()
+{
+    Window w;
+    w.scan({});
+    QVERIFY(w.waitForScan());
+    CountAtHide counts(w.tree);
+    w.scanningLabel->installEventFilter(&counts);
+
+    const int groups = 3000, rounds = 3;
+    QMetaObject::invokeMethod(w.result, "startedThread");
+    postResults(w.result, groups, rounds);
+    QMetaObject::invokeMethod(w.result, "finishedThread", Qt::QueuedConnection);
+    QTRY_VERIFY_WITH_TIMEOUT(w.scanningLabel->isHidden(), 60000);
+
+    QCOMPARE(counts.groups, groups);
+    QCOMPARE(counts.rows, groups * (rounds + 1));
+    for (int g = 0; g < groups; ++g) {
+        QTreeWidgetItem* group = w.tree->topLevelItem(g);
+        QCOMPARE(group->text(0), QStringLiteral("Duplicate group #%1").arg(g));
+        for (int i = 0; i <= rounds; ++i)
+            QCOMPARE(group->child(i)->text(3), QStringLiteral("/gone/g%1-%2").arg(g).arg(i));
+    }
+}
+
+void StressTest::waitingResultsOfAnAbandonedScanAreDropped()
+{
+    QTemporaryDir small;
+    const QString a = small.filePath("a"), b = small.filePath("b");
+    QVERIFY(writeFile(a, "small") && writeFile(b, "small"));
+    Window w;
+    w.scan({});
+    QVERIFY(w.waitForScan());
+
+    const int groups = 20000;
+    postResults(w.result, groups, 1);
+    QCoreApplication::processEvents();
+    QVERIFY(w.tree->topLevelItemCount() < groups);
+
+    w.scan({small.path()});
+    QVERIFY(w.waitForScan());
+    QCOMPARE(w.groupPaths(), QList<QStringList>({QStringList({a, b})}));
+    QVERIFY(groupsNumberedFromZero(w));
 }
 
 void StressTest::trashElsewhere_data()

@@ -166,7 +166,8 @@ struct Window
 
     DuplicateFinderThread* thread() const { return result->findChild<DuplicateFinderThread*>(); }
 
-    // Waits for the running scan and delivers everything it posted.
+    // Waits for the running scan to end and for every result it sent to be in the tree,
+    // which the page shows by hiding "Scanning...".
     bool waitForScan(int timeoutMs = 120000) const
     {
         QElapsedTimer clock;
@@ -179,8 +180,13 @@ struct Window
                 return false;
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         }
+        // Now the thread's started() and finished() have reached the page.
         QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
+        while (!scanningLabel->isHidden()) {
+            if (clock.elapsed() > timeoutMs)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
         return true;
     }
 

@@ -20,6 +20,7 @@
 #include <QMovie>
 #include <QScopedPointer>
 #include <QStringList>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidgetItem>
 #include <QUrl>
@@ -28,6 +29,9 @@
 namespace tarvik {
 
 namespace {
+
+// How long one slice of result handling may keep the event loop waiting.
+constexpr qint64 kSliceNs = 8 * 1000 * 1000;
 
 QToolButton* makeToolButton(QFrame* toolBar, const QString& objectName, const QString& toolTip)
 {
@@ -52,6 +56,12 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("ResultWidget"));
     mDateFormat = QLocale().dateTimeFormat(QLocale::ShortFormat);
+    mGroupText = tr("Duplicate group #");
+    mToolTipTexts << tr("File: ") << tr("Size: ") << tr("Created: ") << tr("Modified: ")
+                  << tr("Location: ");
+    mPendingTimer = new QTimer(this);
+    mPendingTimer->setInterval(0);
+    connect(mPendingTimer, SIGNAL(timeout()), this, SLOT(addPendingDuplicates()));
 
     mLayout = new QVBoxLayout(this);
     mLayout->setContentsMargins(0, 0, 0, 0);
@@ -145,6 +155,9 @@ void ResultWidget::resetScan()
     mTreeWidget->clear();
     mGroupItems.clear();
     endThread();
+    mPending.clear();
+    mPendingTimer->stop();
+    mFinishWhenAdded = false;
     mThread = new DuplicateFinderThread(this);
     connect(mThread, SIGNAL(started()), this, SLOT(startedThread()));
     connect(mThread, SIGNAL(finished()), this, SLOT(finishedThread()));
@@ -175,25 +188,44 @@ bool ResultWidget::event(QEvent* event)
 
 void ResultWidget::handleDuplicateEvent(DuplicateEvent* event)
 {
-    const QUuid groupId = event->groupId();
-    QTreeWidgetItem* groupItem = mGroupItems.value(groupId, nullptr);
+    mPending.enqueue({event->groupId(), event->firstPath(), event->duplicatePath()});
+    if (!mPendingTimer->isActive())
+        mPendingTimer->start();
+}
+
+void ResultWidget::addPendingDuplicates()
+{
+    QElapsedTimer slice;
+    slice.start();
+    while (!mPending.isEmpty() && slice.nsecsElapsed() < kSliceNs)
+        addDuplicate(mPending.dequeue());
+    if (!mPending.isEmpty())
+        return;
+    mPendingTimer->stop();
+    if (mFinishWhenAdded)
+        hideSpinner();
+}
+
+void ResultWidget::addDuplicate(const Duplicate& duplicate)
+{
+    QTreeWidgetItem* groupItem = mGroupItems.value(duplicate.groupId, nullptr);
     if (!groupItem) {
         groupItem = addGroupItem();
-        mGroupItems.insert(groupId, groupItem);
-        addFileItem(groupItem, event->firstPath());
-        addFileItem(groupItem, event->duplicatePath());
+        mGroupItems.insert(duplicate.groupId, groupItem);
+        addFileItem(groupItem, duplicate.firstPath);
+        addFileItem(groupItem, duplicate.duplicatePath);
         if (groupItem->treeWidget())
             groupItem->setExpanded(true);
         return;
     }
-    addFileItem(groupItem, event->duplicatePath());
+    addFileItem(groupItem, duplicate.duplicatePath);
 }
 
 QTreeWidgetItem* ResultWidget::addGroupItem()
 {
     const int number = mGroupItems.size();
     auto* item = new QTreeWidgetItem();
-    item->setText(0, tr("Duplicate group #") + QString::number(number, 10));
+    item->setText(0, mGroupText + QString::number(number, 10));
     mTreeWidget->addTopLevelItem(item);
     return item;
 }
@@ -212,9 +244,9 @@ QTreeWidgetItem* ResultWidget::addFileItem(QTreeWidgetItem* groupItem, const QSt
     item->setText(1, size);
     item->setText(2, created);
     item->setText(3, location);
-    item->setToolTip(0, tr("File: ") + name + QLatin1Char('\n') + tr("Size: ") + size +
-                            QLatin1Char('\n') + tr("Created: ") + created + QLatin1Char('\n') +
-                            tr("Modified: ") + modified + QLatin1Char('\n') + tr("Location: ") +
+    item->setToolTip(0, mToolTipTexts[0] + name + QLatin1Char('\n') + mToolTipTexts[1] + size +
+                            QLatin1Char('\n') + mToolTipTexts[2] + created + QLatin1Char('\n') +
+                            mToolTipTexts[3] + modified + QLatin1Char('\n') + mToolTipTexts[4] +
                             location);
     item->setIcon(0, mIconProvider.icon(info));
     item->setData(0, FileStampRole, QVariant::fromValue(FileStamp::of(path)));
@@ -305,6 +337,17 @@ void ResultWidget::onItemEntered(QTreeWidgetItem* item, int column)
 
 void ResultWidget::finishedThread()
 {
+    // The spinner stays until the last result of the scan is in the tree.
+    if (!mPending.isEmpty()) {
+        mFinishWhenAdded = true;
+        return;
+    }
+    hideSpinner();
+}
+
+void ResultWidget::hideSpinner()
+{
+    mFinishWhenAdded = false;
     mSpinnerMovie->stop();
     mSpinnerLabel->setVisible(false);
     mScanningLabel->setVisible(false);

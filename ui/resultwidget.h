@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFileIconProvider>
 #include <QHash>
+#include <QQueue>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
@@ -13,6 +15,7 @@ class QHBoxLayout;
 class QLabel;
 class QMovie;
 class QPoint;
+class QTimer;
 class QToolButton;
 class QTreeWidgetItem;
 class QVBoxLayout;
@@ -57,11 +60,21 @@ private slots:
     void finishedThread();
     void startedThread();
     void update();
+    void addPendingDuplicates();
 
 private:
+    struct Duplicate
+    {
+        QUuid groupId;
+        QString firstPath;
+        QString duplicatePath;
+    };
+
     void resetScan();
     void endThread();
     void handleDuplicateEvent(DuplicateEvent* event);
+    void addDuplicate(const Duplicate& duplicate);
+    void hideSpinner();
     QTreeWidgetItem* addGroupItem();
     QTreeWidgetItem* addFileItem(QTreeWidgetItem* groupItem, const QString& path);
 
@@ -82,9 +95,17 @@ private:
     QHash<QUuid, QTreeWidgetItem*> mGroupItems;
     DuplicateFinderThread* mThread;
 
-    // Shared by every row: one provider and one date format for the whole page.
+    // Shared by every row: one provider, one date format and one set of texts for the page.
     QFileIconProvider mIconProvider;
     QString mDateFormat;
+    QString mGroupText;
+    QStringList mToolTipTexts;
+
+    // Results wait here, in arrival order, and go into the tree a few milliseconds' worth
+    // at a time, so a flood of them never keeps the window from its event loop for long.
+    QQueue<Duplicate> mPending;
+    QTimer* mPendingTimer;
+    bool mFinishWhenAdded = false;
 };
 
 } // namespace tarvik

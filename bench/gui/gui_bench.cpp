@@ -1,0 +1,218 @@
+// Scans a tree of many small files, about a third of them copies, through the real main
+// window (offscreen unless QT_QPA_PLATFORM says otherwise) and prints how long the GUI
+// thread went without getting back to its event loop, measured as the gaps between the
+// ticks of a 10 ms timer.
+//
+//   bench_gui [--files N] [--seed S] [--keep] [FOLDER]
+//
+// Without FOLDER the tree is made afresh, with a fixed seed, in a temporary folder; with
+// FOLDER an existing tree is scanned and only its group count is not checked.
+
+#include "app/mainwindow.h"
+#include "app/startup.h"
+#include "scan/duplicatefinderthread.h"
+#include "ui/newsearchwidget.h"
+#include "ui/resultwidget.h"
+#include "ui/treewidget.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+struct Tree
+{
+    qint64 files = 0;
+    qint64 copies = 0;
+    qint64 groups = 0;
+    qint64 groupedFiles = 0;
+};
+
+// Folders nest six deep; about forty files to a folder.
+QString folderFor(const QString& root, qint64 index)
+{
+    qint64 folder = index / 40;
+    QString path = root;
+    for (int level = 0; level < 6; ++level) {
+        path += QStringLiteral("/l%1_%2").arg(level).arg(folder % 6);
+        folder /= 6;
+    }
+    return path;
+}
+
+bool makeTree(const QString& root, qint64 count, quint32 seed, Tree* tree)
+{
+    QRandomGenerator random(seed);
+    std::vector<qint64> copiesOf;
+    std::vector<quint32> originals;
+    QString lastFolder;
+    for (qint64 i = 0; i < count; ++i) {
+        const QString folder = folderFor(root, i);
+        if (folder != lastFolder && !QDir().mkpath(folder))
+            return false;
+        lastFolder = folder;
+        const bool copy = !originals.empty() && random.bounded(100) < 30;
+        quint32 content;
+        if (copy) {
+            const auto which = random.bounded(quint32(originals.size()));
+            content = originals[which];
+            if (copiesOf[which]++ == 0) {
+                ++tree->groups;
+                ++tree->groupedFiles;
+            }
+            ++tree->groupedFiles;
+            ++tree->copies;
+        } else {
+            content = quint32(originals.size());
+            originals.push_back(content);
+            copiesOf.push_back(0);
+        }
+        // A few KB, the size and the bytes fixed by the content number.
+        QRandomGenerator bytes(content * 2654435761u + seed);
+        QByteArray data(int(1024 + bytes.bounded(6 * 1024)), Qt::Uninitialized);
+        for (char& c : data)
+            c = char(bytes.bounded(256));
+        QFile file(QStringLiteral("%1/f%2.dat").arg(folder).arg(i));
+        if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+            return false;
+        ++tree->files;
+    }
+    return true;
+}
+
+long peakMemoryKb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_LOGGING_RULES", "*.debug=false");
+    Q_INIT_RESOURCE(resource);
+    QApplication app(argc, argv);
+    app.setStyleSheet(tarvik::readTextFile(QStringLiteral(":/resource/style.css")));
+
+    qint64 count = 100000;
+    quint32 seed = 20260601;
+    bool keep = false;
+    QString folder;
+    const QStringList args = app.arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--files") && i + 1 < args.size())
+            count = args[++i].toLongLong();
+        else if (args[i] == QLatin1String("--seed") && i + 1 < args.size())
+            seed = args[++i].toUInt();
+        else if (args[i] == QLatin1String("--keep"))
+            keep = true;
+        else
+            folder = args[i];
+    }
+
+    QTemporaryDir temporary(QDir::tempPath() + QStringLiteral("/tarvik-bench-gui-XXXXXX"));
+    Tree tree;
+    const bool made = folder.isEmpty();
+    if (made) {
+        temporary.setAutoRemove(!keep);
+        folder = temporary.path();
+        QElapsedTimer making;
+        making.start();
+        if (!makeTree(folder, count, seed, &tree)) {
+            std::fprintf(stderr, "cannot make the tree in %s\n", qPrintable(folder));
+            return 2;
+        }
+        std::printf("tree: %s, %lld files, %lld copies, %lld groups holding %lld files "
+                    "(made in %.1f s, seed %u)\n",
+                    qPrintable(folder), tree.files, tree.copies, tree.groups, tree.groupedFiles,
+                    making.elapsed() / 1000.0, seed);
+    }
+
+    tarvik::MainWindow window;
+    window.show();
+    auto* search = window.findChild<tarvik::NewSearchWidget*>();
+    auto* result = window.findChild<tarvik::ResultWidget*>();
+    auto* treeWidget = result->findChild<tarvik::TreeWidget*>();
+    auto* start = search->findChild<QAbstractButton*>(QStringLiteral("StartScanButton"));
+    QLabel* scanning = nullptr;
+    for (QLabel* label : result->findChildren<QLabel*>())
+        if (label->text() == QLatin1String("Scanning..."))
+            scanning = label;
+    search->addFolder(folder);
+
+    std::vector<qint64> gaps;
+    QElapsedTimer clock;
+    qint64 lastTick = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&]() {
+        const qint64 now = clock.nsecsElapsed();
+        gaps.push_back(now - lastTick);
+        lastTick = now;
+    });
+
+    QElapsedTimer wall;
+    bool finished = false;
+    QTimer::singleShot(0, [&]() {
+        clock.start();
+        ticker.start(10);
+        wall.start();
+        start->click();
+    });
+    // Done when the thread has ended and the page has heard of it (the text is hidden).
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&]() {
+        auto* thread = result->findChild<tarvik::DuplicateFinderThread*>();
+        if (thread && thread->isFinished() && scanning->isHidden()) {
+            finished = true;
+            app.quit();
+        }
+    });
+    watcher.start(50);
+    app.exec();
+    const double seconds = wall.elapsed() / 1000.0;
+    ticker.stop();
+
+    qint64 groups = treeWidget->topLevelItemCount();
+    qint64 rows = 0;
+    for (int i = 0; i < treeWidget->topLevelItemCount(); ++i)
+        rows += treeWidget->topLevelItem(i)->childCount();
+
+    std::sort(gaps.begin(), gaps.end());
+    auto ms = [](qint64 ns) { return ns / 1e6; };
+    const qint64 longest = gaps.empty() ? 0 : gaps.back();
+    const qint64 p99 = gaps.empty() ? 0 : gaps[size_t(double(gaps.size() - 1) * 0.99)];
+    const qint64 median = gaps.empty() ? 0 : gaps[gaps.size() / 2];
+    const auto over =
+        std::count_if(gaps.begin(), gaps.end(), [](qint64 g) { return g > 100000000; });
+
+    std::printf("scan through the result page: %.2f s, %lld groups, %lld file rows\n", seconds,
+                groups, rows);
+    std::printf("event-loop gaps (10 ms timer, %zu ticks): longest %.1f ms, 99th percentile "
+                "%.1f ms, median %.1f ms, %lld over 100 ms\n",
+                gaps.size(), ms(longest), ms(p99), ms(median), qint64(over));
+    std::printf("peak memory of the process: %.1f MB\n", peakMemoryKb() / 1024.0);
+
+    bool complete = finished;
+    if (made) {
+        complete = complete && groups == tree.groups && rows == tree.groupedFiles;
+        std::printf("every group in the tree: %s\n", complete ? "yes" : "NO");
+    }
+    std::printf("longest gap under 100 ms: %s\n", longest < 100000000 ? "yes" : "NO");
+    return complete ? 0 : 1;
+}
