@@ -25,8 +25,11 @@ FileStamp FileStamp::of(const QString& path)
         return stamp;
     const QByteArray native = QFile::encodeName(path);
     struct stat entry;
-    struct stat target;
-    if (::lstat(native.constData(), &entry) != 0 || ::stat(native.constData(), &target) != 0)
+    if (::lstat(native.constData(), &entry) != 0)
+        return stamp;
+    // Only a link needs a second look, at what it points to.
+    struct stat target = entry;
+    if (S_ISLNK(entry.st_mode) && ::stat(native.constData(), &target) != 0)
         return stamp;
     if (!S_ISREG(target.st_mode))
         return stamp;

@@ -30,8 +30,11 @@ namespace tarvik {
 
 namespace {
 
-// How long one slice of result handling may keep the event loop waiting.
-constexpr qint64 kSliceNs = 8 * 1000 * 1000;
+// One turn of the event loop while results pour in: a slice of adding rows plus whatever
+// else the loop does, mostly the tree's relayout, which grows with the tree.
+constexpr qint64 kTurnNs = 40 * 1000 * 1000;
+constexpr qint64 kMinSliceNs = 4 * 1000 * 1000;
+constexpr qint64 kMaxSliceNs = 20 * 1000 * 1000;
 
 QToolButton* makeToolButton(QFrame* toolBar, const QString& objectName, const QString& toolTip)
 {
@@ -157,6 +160,7 @@ void ResultWidget::resetScan()
     endThread();
     mPending.clear();
     mPendingTimer->stop();
+    mSinceSlice.invalidate();
     mFinishWhenAdded = false;
     mThread = new DuplicateFinderThread(this);
     connect(mThread, SIGNAL(started()), this, SLOT(startedThread()));
@@ -195,12 +199,17 @@ void ResultWidget::handleDuplicateEvent(DuplicateEvent* event)
 
 void ResultWidget::addPendingDuplicates()
 {
+    const qint64 rest = mSinceSlice.isValid() ? mSinceSlice.nsecsElapsed() : 0;
+    const qint64 budget = qBound(kMinSliceNs, kTurnNs - rest, kMaxSliceNs);
     QElapsedTimer slice;
     slice.start();
-    while (!mPending.isEmpty() && slice.nsecsElapsed() < kSliceNs)
+    while (!mPending.isEmpty() && slice.nsecsElapsed() < budget)
         addDuplicate(mPending.dequeue());
-    if (!mPending.isEmpty())
+    if (!mPending.isEmpty()) {
+        mSinceSlice.start();
         return;
+    }
+    mSinceSlice.invalidate();
     mPendingTimer->stop();
     if (mFinishWhenAdded)
         hideSpinner();

@@ -105,6 +105,7 @@ private:
     // at a time, so a flood of them never keeps the window from its event loop for long.
     QQueue<Duplicate> mPending;
     QTimer* mPendingTimer;
+    QElapsedTimer mSinceSlice;
     bool mFinishWhenAdded = false;
 };
 
