@@ -11,6 +11,10 @@ DuplicateEvent::DuplicateEvent(const QUuid& groupId, const QString& firstPath,
 {
 }
 
-DuplicateEvent::~DuplicateEvent() = default;
+DuplicateEvent::~DuplicateEvent()
+{
+    if (mUndelivered)
+        mUndelivered->fetch_sub(1);
+}
 
 } // namespace tarvik

@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QString>
 #include <QUuid>
+#include <atomic>
+#include <memory>
 
 namespace tarvik {
 
@@ -20,9 +22,13 @@ public:
     QString duplicatePath() const { return mDuplicatePath; }
 
 private:
+    friend class ScanEngine;
+
     QUuid mGroupId;
     QString mFirstPath;
     QString mDuplicatePath;
+    // The scan's tally of its events not yet delivered; shared so that it outlives the scan.
+    std::shared_ptr<std::atomic<int>> mUndelivered;
 };
 
 } // namespace tarvik

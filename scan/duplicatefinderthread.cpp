@@ -1,57 +1,33 @@
 #include "scan/duplicatefinderthread.h"
 
 #include "core/appdirs.h"
-#include "scan/duplicateevent.h"
+#include "scan/contentreader.h"
+#include "scan/scanengine.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QFile>
-#include <QFileInfo>
 #include <QRegExp>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 namespace tarvik {
 
-namespace {
-
-constexpr qint64 kBlockSize = 1024 * 1024;
-
-enum class ReadResult { Ok, Unreadable, Stopped };
-
-// Feeds the whole file to an MD5 block by block; a stop request is honoured between blocks.
-ReadResult md5OfFile(const QString& path, const QThread* thread, QByteArray* digest)
+QString fileDigest(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return ReadResult::Unreadable;
+        return QString();
     QCryptographicHash hash(QCryptographicHash::Md5);
-    QByteArray block(kBlockSize, Qt::Uninitialized);
+    QByteArray block(int(ContentReader::kBlockSize), Qt::Uninitialized);
     for (;;) {
-        if (thread && thread->isInterruptionRequested())
-            return ReadResult::Stopped;
-        const qint64 got = file.read(block.data(), kBlockSize);
+        const qint64 got = file.read(block.data(), block.size());
         if (got < 0)
-            return ReadResult::Unreadable;
+            return QString();
         if (got == 0)
             break;
-        hash.addData(block.constData(), static_cast<int>(got));
+        hash.addData(block.constData(), int(got));
     }
-    *digest = hash.result().toHex();
-    return ReadResult::Ok;
-}
-
-} // namespace
-
-QString fileDigest(const QString& path)
-{
-    QByteArray digest;
-    if (md5OfFile(path, nullptr, &digest) != ReadResult::Ok)
-        return QString();
-    return QString::fromLatin1(digest);
+    return QString::fromLatin1(hash.result().toHex());
 }
 
 DuplicateFinderThread::DuplicateFinderThread(QObject* parent) : QThread(parent) {}
@@ -63,6 +39,15 @@ DuplicateFinderThread::~DuplicateFinderThread()
 }
 
 void DuplicateFinderThread::run()
+{
+    ScanEngine engine(this, parent(), &mDigests);
+    mEngine = &engine;
+    walk();
+    engine.finish();
+    mEngine = nullptr;
+}
+
+void DuplicateFinderThread::walk()
 {
     for (const QString& folder : qAsConst(mFolders)) {
         if (isInterruptionRequested())
@@ -89,42 +74,9 @@ void DuplicateFinderThread::run()
     }
 }
 
-bool DuplicateFinderThread::firstVisit(const QString& path)
-{
-#ifdef Q_OS_UNIX
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return false;
-    const FileId id{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino), QString()};
-#else
-    const FileId id{0, 0, QFileInfo(path).canonicalFilePath()};
-    if (id.canonicalPath.isEmpty())
-        return false;
-#endif
-    if (mVisited.contains(id))
-        return false;
-    mVisited.insert(id);
-    return true;
-}
-
 void DuplicateFinderThread::processFile(const QString& path)
 {
-    if (!firstVisit(path))
-        return;
-    QByteArray hex;
-    if (md5OfFile(path, this, &hex) != ReadResult::Ok)
-        return;
-    const QString digest = QString::fromLatin1(hex);
-    const auto found = mDigests.constFind(digest);
-    if (found == mDigests.constEnd()) {
-        mDigests.insert(digest, DigestEntry{QUuid::createUuid(), path});
-        return;
-    }
-    if (isInterruptionRequested())
-        return;
-    QCoreApplication::postEvent(parent(),
-                                new DuplicateEvent(found->groupId, found->firstPath, path),
-                                Qt::NormalEventPriority);
+    mEngine->addFile(path);
 }
 
 } // namespace tarvik

@@ -1,13 +1,14 @@
 #pragma once
 
 #include <QHash>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QThread>
 #include <QUuid>
 
 namespace tarvik {
+
+class ScanEngine;
 
 // MD5 of the whole file as 32 lowercase hex digits; empty when the file cannot be read to
 // its end.
@@ -30,6 +31,7 @@ public:
     explicit DuplicateFinderThread(QObject* parent = nullptr);
     ~DuplicateFinderThread() override;
 
+    // The digest of every duplicate group found, with the group's identity and first path.
     QHash<QString, DigestEntry> mDigests;
     QStringList mFolders;
     QString mFilter;
@@ -38,28 +40,10 @@ protected:
     void run() override;
 
 private:
-    // A file met again in one scan (overlapping folders, links, hard links) is passed over.
-    struct FileId
-    {
-        quint64 device = 0;
-        quint64 inode = 0;
-        QString canonicalPath;
-
-        bool operator==(const FileId& other) const
-        {
-            return device == other.device && inode == other.inode &&
-                   canonicalPath == other.canonicalPath;
-        }
-    };
-    friend uint qHash(const FileId& id, uint seed)
-    {
-        return ::qHash(id.inode, seed) ^ ::qHash(id.device, seed) ^ ::qHash(id.canonicalPath, seed);
-    }
-
+    void walk();
     void processFile(const QString& path);
-    bool firstVisit(const QString& path);
 
-    QSet<FileId> mVisited;
+    ScanEngine* mEngine = nullptr;
 };
 
 } // namespace tarvik

@@ -1,5 +1,6 @@
 #include "scan/duplicateevent.h"
 #include "scan/duplicatefinderthread.h"
+#include "scan/scanengine.h"
 #include "scanharness.h"
 #include "testenv.h"
 
@@ -72,6 +73,8 @@ private slots:
     void eachFileOnlyOnce();
     void stopInsideALargeFile();
     void receiverGoesAwayDuringAScan();
+    void holdsBackWhileEventsWaitUndelivered();
+    void eventsOutliveTheirThread();
 
 private:
     QTemporaryDir mTemp;
@@ -410,6 +413,53 @@ void ScanTest::receiverGoesAwayDuringAScan()
         QVERIFY(thread.isNull());
         QCoreApplication::processEvents();
     }
+}
+
+// A receiver that does not keep up: the thread stops posting at the limit, and a stop request
+// still ends it at once.
+void ScanTest::holdsBackWhileEventsWaitUndelivered()
+{
+    const QString root = freshRoot();
+    QStringList tree;
+    for (int i = 0; i < 1000; ++i)
+        tree << QStringLiteral("d%1/f%2=same").arg(i % 10).arg(i);
+    QVERIFY(makeTree(root, tree));
+    EventSink sink;
+    auto* thread = new DuplicateFinderThread(&sink);
+    thread->mFolders = QStringList{root};
+    thread->start();
+    QVERIFY(!thread->wait(1500));
+    QElapsedTimer timer;
+    timer.start();
+    thread->requestInterruption();
+    QVERIFY(thread->wait(2000));
+    qInfo("held-back thread stopped in %lld ms", timer.elapsed());
+    QCoreApplication::sendPostedEvents(&sink, DuplicateEvent::eventType);
+    QCOMPARE(sink.events.size(), ScanEngine::kMaxUndelivered);
+    delete thread;
+
+    // With the receiver keeping up, every event arrives.
+    QCOMPARE(runScan({root}).size(), 999);
+}
+
+void ScanTest::eventsOutliveTheirThread()
+{
+    const QString root = freshRoot();
+    QStringList tree;
+    for (int i = 0; i < 400; ++i)
+        tree << QStringLiteral("f%1=same").arg(i);
+    QVERIFY(makeTree(root, tree));
+    EventSink sink;
+    auto* thread = new DuplicateFinderThread(&sink);
+    thread->mFolders = QStringList{root};
+    thread->start();
+    QTest::qSleep(500);
+    delete thread;
+    QCoreApplication::sendPostedEvents(&sink, DuplicateEvent::eventType);
+    QCOMPARE(sink.events.size(), ScanEngine::kMaxUndelivered);
+    bool consistent = false;
+    QCOMPARE(groupsOf(sink.events, root, &consistent).size(), 1);
+    QVERIFY(consistent);
 }
 
 TARVIK_TEST_GUILESS_MAIN(ScanTest)

@@ -1,0 +1,224 @@
+#!/usr/bin/env python3
+"""Makes the benchmark trees and times the scan engine beside fdupes and rmlint.
+
+    bench/run_bench.py [--root DIR] [--runs N] [--trees M,S,B] [--bench PATH]
+
+The trees are made once, with a fixed seed, under --root (default /tmp/tarvik-bench), never
+in the repository; they are remade only if their recipe changed. Every tool runs once per
+tree to warm the page cache, then --runs times, the tools taking turns. The report gives the
+median wall time of each tool, the engine's ratios to the others and the peak memory of
+each run (the largest resident size, from wait4).
+
+  M  about 10,000 files of mixed sizes (median about 100 KB, a long tail to tens of MB),
+     15% copies of others, 3% of equal size but other content (half of them differing
+     only in the last byte)
+  S  100,000 files of 1 to 8 KB in a tree six levels deep, 30% copies (of 70,000 originals)
+  B  30 files of 40 to 160 MB: 20 originals, 5 copies, 5 of equal size differing only in
+     their last byte
+"""
+
+import argparse
+import json
+import math
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+SEED = 20240601
+RECIPE_VERSION = 1
+POOL_SIZE = 64 * 1024 * 1024
+TIME_OUT = "/tmp/tarvik-bench-time.txt"
+RMLINT_OUT = "/tmp/tarvik-bench-rmlint.txt"
+
+
+class Pool:
+    """Random bytes from the fixed seed; file contents are slices of it behind a unique
+    16-byte head, so equal contents come only from deliberate copies."""
+
+    def __init__(self, rng):
+        self.data = rng.randbytes(POOL_SIZE)
+        self.rng = rng
+
+    def content(self, size):
+        head = self.rng.randbytes(min(16, size))
+        out = bytearray(head)
+        while len(out) < size:
+            start = self.rng.randrange(POOL_SIZE - 1)
+            take = min(size - len(out), POOL_SIZE - start, 1 << 20)
+            out += self.data[start:start + take]
+        return bytes(out)
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def flip_last(data):
+    return data[:-1] + bytes([data[-1] ^ 0x5A])
+
+
+def make_m(root, rng, pool):
+    dirs = [os.path.join(root, "p%d" % a, "q%d" % b) for a in range(10) for b in range(10)]
+    originals = []
+    for i in range(8200):
+        size = int(math.exp(rng.gauss(math.log(100_000), 1.5)))
+        size = max(1024, min(size, 64 * 1024 * 1024))
+        path = os.path.join(rng.choice(dirs), "o%05d.bin" % i)
+        write(path, pool.content(size))
+        originals.append(path)
+    for i in range(1500):
+        src = rng.choice(originals)
+        shutil.copyfile(src, os.path.join(rng.choice(dirs), "c%05d.bin" % i))
+    for i in range(300):
+        src = rng.choice(originals)
+        with open(src, "rb") as f:
+            data = f.read()
+        other = flip_last(data) if i % 2 == 0 else pool.content(len(data))
+        write(os.path.join(rng.choice(dirs), "v%05d.bin" % i), other)
+
+
+def make_s(root, rng, pool):
+    def leaf():
+        return os.path.join(root, *("%s%d" % (c, rng.randrange(4)) for c in "abcdef"))
+
+    originals = []
+    for i in range(70_000):
+        path = os.path.join(leaf(), "s%06d.dat" % i)
+        write(path, pool.content(rng.randint(1024, 8192)))
+        originals.append(path)
+    for i in range(30_000):
+        shutil.copyfile(rng.choice(originals), os.path.join(leaf(), "k%06d.dat" % i))
+
+
+def make_b(root, rng, pool):
+    originals = []
+    for i in range(20):
+        path = os.path.join(root, "g%d" % (i % 4), "big%02d.bin" % i)
+        write(path, pool.content(rng.randint(40, 160) * 1_000_000 + rng.randrange(1000)))
+        originals.append(path)
+    for i, src in enumerate(rng.sample(originals, 10)):
+        dst = os.path.join(root, "g%d" % (i % 4), "twin%02d.bin" % i)
+        if i < 5:
+            shutil.copyfile(src, dst)
+        else:
+            with open(src, "rb") as f:
+                write(dst, flip_last(f.read()))
+
+
+TREES = {"M": make_m, "S": make_s, "B": make_b}
+
+
+def ensure_tree(base, name):
+    root = os.path.join(base, name)
+    stamp = os.path.join(base, name + ".recipe")
+    recipe = "%s %d %d" % (name, SEED, RECIPE_VERSION)
+    if os.path.isdir(root) and os.path.exists(stamp) and open(stamp).read() == recipe:
+        return root
+    shutil.rmtree(root, ignore_errors=True)
+    print("making tree %s in %s ..." % (name, root), flush=True)
+    rng = random.Random("%d-%s" % (SEED, name))
+    TREES[name](root, rng, Pool(rng))
+    with open(stamp, "w") as f:
+        f.write(recipe)
+    return root
+
+
+def run(cmd):
+    """Runs a command; returns (seconds, peak KiB, stdout). The peak comes from GNU time,
+    which starts the command from its own small image, so the script's size never counts."""
+    start = time.perf_counter()
+    proc = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", TIME_OUT] + cmd,
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    seconds = time.perf_counter() - start
+    if proc.returncode != 0:
+        sys.exit("%s failed with %d" % (" ".join(cmd), proc.returncode))
+    with open(TIME_OUT) as f:
+        peak = int(f.read().strip().splitlines()[-1])
+    return seconds, peak, proc.stdout.decode("utf-8", "replace")
+
+
+def fdupes_groups(text):
+    groups = [g for g in text.split("\n\n") if g.strip()]
+    return len(groups), sum(len(g.strip().splitlines()) for g in groups)
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    ap.add_argument("--root", default="/tmp/tarvik-bench")
+    ap.add_argument("--runs", type=int, default=5)
+    ap.add_argument("--trees", default="M,S,B")
+    ap.add_argument("--bench", default=os.path.join(here, "..", "build", "bench", "bench_scan"))
+    ap.add_argument("--json", help="also write the figures to this file")
+    args = ap.parse_args()
+    root = os.path.abspath(args.root)
+    repo = os.path.abspath(os.path.join(here, ".."))
+    if root == repo or root.startswith(repo + os.sep):
+        sys.exit("the trees must not be made inside the repository")
+    if not os.access(args.bench, os.X_OK):
+        sys.exit("no bench_scan at %s (build the project or pass --bench)" % args.bench)
+
+    report = {}
+    for name in args.trees.split(","):
+        tree = ensure_tree(root, name)
+        tools = {
+            "tarvik": [args.bench, tree],
+            "fdupes": ["fdupes", "-r", "-q", tree],
+            "rmlint": ["rmlint", "-T", "df", "-o", "fdupes:" + RMLINT_OUT, tree],
+        }
+        # Warm-up, which also cross-checks what each tool found.
+        found = {}
+        for tool, cmd in tools.items():
+            _, _, out = run(cmd)
+            if tool == "tarvik":
+                figures = dict(line.split(": ", 1) for line in out.strip().splitlines())
+                found[tool] = (int(figures["groups"]),
+                               int(figures["groups"]) + int(figures["duplicate events"]))
+            elif tool == "rmlint":
+                with open(RMLINT_OUT) as f:
+                    found[tool] = fdupes_groups(f.read())
+            else:
+                found[tool] = fdupes_groups(out)
+        times = {tool: [] for tool in tools}
+        peaks = {tool: [] for tool in tools}
+        engine = []
+        for _ in range(args.runs):
+            for tool, cmd in tools.items():
+                seconds, peak, out = run(cmd)
+                times[tool].append(seconds)
+                peaks[tool].append(peak)
+                if tool == "tarvik":
+                    engine.append(dict(line.split(": ", 1) for line in out.strip().splitlines()))
+        med = {tool: statistics.median(v) for tool, v in times.items()}
+        report[name] = {
+            "median_s": med,
+            "runs_s": times,
+            "peak_kib": {tool: max(v) for tool, v in peaks.items()},
+            "found_groups_files": found,
+            "engine": engine[len(engine) // 2],
+            "ratio_fdupes": med["tarvik"] / med["fdupes"],
+            "ratio_rmlint": med["tarvik"] / med["rmlint"],
+        }
+        e = report[name]["engine"]
+        print("\ntree %s: %s files listed, %.1f MB listed, %.1f MB read, %s groups, %s events"
+              % (name, e["files listed"], int(e["bytes listed"]) / 1e6,
+                 int(e["bytes read"]) / 1e6, e["groups"], e["duplicate events"]))
+        for tool in tools:
+            print("  %-7s median %7.3f s  (runs %s)  peak %7.1f MB  found %d groups / %d files"
+                  % (tool, med[tool], " ".join("%.3f" % t for t in times[tool]),
+                     max(peaks[tool]) / 1024, *found[tool]))
+        print("  ratio tarvik/fdupes %.2f, tarvik/rmlint %.2f"
+              % (report[name]["ratio_fdupes"], report[name]["ratio_rmlint"]), flush=True)
+    if args.json:
+        with open(args.json, "w") as f:
+            json.dump(report, f, indent=1)
+
+
+if __name__ == "__main__":
+    main()

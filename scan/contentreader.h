@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QThread;
+
+namespace tarvik {
+
+// Reads file content for the scan engine: quick content hashes to find candidates, cheap
+// fingerprints and byte comparisons, which also yield a group's MD5 on the way.
+// A file counts as readable only when it holds exactly the size the walk saw, so a file that
+// shrinks, grows or stops being a regular file during the scan is never matched. A stop request
+// on the owner thread is honoured between blocks. One reader per worker thread.
+class ContentReader
+{
+public:
+    enum class Result { Ok, Failed, Stopped };
+    enum class Match { Equal, Differ, FirstFailed, SecondFailed, Stopped };
+
+    static constexpr qint64 kBlockSize = 1024 * 1024;
+    static constexpr qint64 kEdgeSize = 4096;
+
+    explicit ContentReader(const QThread* owner);
+
+    // A fast 64-bit hash of the whole file, only for finding candidates: equal files have
+    // equal hashes. With hold, a file that fits one block is kept in memory so that a following
+    // compare() against it needs no second read.
+    Result hash(const QString& path, qint64 size, quint64* hash, bool hold = false);
+
+    // A short key made from the first and last few KiB; equal files have equal keys.
+    Result fingerprint(const QString& path, qint64 size, quint64* key);
+
+    // Byte-for-byte comparison of two files of the given size. When firstMd5 is given and the
+    // files are equal, it receives the first file's MD5, computed on the way.
+    // If they differ and fit one block, the hashes receive what hash() would give for each.
+    Match compare(const QString& first, const QString& second, qint64 size,
+                  QByteArray* firstMd5 = nullptr, quint64* firstHash = nullptr,
+                  quint64* secondHash = nullptr);
+
+    void forget() { mHeldPath.clear(); }
+
+private:
+    bool stopRequested() const;
+
+    const QThread* mOwner;
+    QByteArray mFirstBlock;
+    QByteArray mSecondBlock;
+    QString mHeldPath;
+};
+
+} // namespace tarvik
