@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QThread>
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -26,6 +27,8 @@ ScanCounters& scanCounters()
 }
 
 namespace {
+
+std::atomic<ContentReader::OpenHook> gOpenHook{nullptr};
 
 #ifdef Q_OS_UNIX
 // A read-only regular file. Opening never blocks, even if a name now stands for a FIFO; the flag
@@ -164,6 +167,17 @@ ContentReader::ContentReader(const QThread* owner)
 {
 }
 
+void ContentReader::setOpenHook(OpenHook hook)
+{
+    gOpenHook = hook;
+}
+
+void ContentReader::aboutToOpen(const QString& path)
+{
+    if (const OpenHook hook = gOpenHook.load(std::memory_order_relaxed))
+        hook(path);
+}
+
 bool ContentReader::stopRequested() const
 {
     return mOwner && mOwner->isInterruptionRequested();
@@ -176,6 +190,7 @@ ContentReader::Result ContentReader::hash(const QString& path, qint64 size, quin
         mHeldPath.clear();
     if (stopRequested())
         return Result::Stopped;
+    aboutToOpen(path);
     InputFile file(path);
     if (!file.isOpen())
         return Result::Failed;
@@ -204,6 +219,7 @@ ContentReader::Result ContentReader::fingerprint(const QString& path, qint64 siz
 {
     if (stopRequested())
         return Result::Stopped;
+    aboutToOpen(path);
     InputFile file(path);
     if (!file.isOpen())
         return Result::Failed;
@@ -225,12 +241,14 @@ ContentReader::Match ContentReader::compare(const QString& first, const QString&
     if (stopRequested())
         return Match::Stopped;
     const bool held = !mHeldPath.isEmpty() && mHeldPath == second && size <= kBlockSize;
+    aboutToOpen(first);
     InputFile a(first);
     if (!a.isOpen())
         return Match::FirstFailed;
     std::optional<InputFile> b;
     if (!held) {
         mHeldPath.clear();
+        aboutToOpen(second);
         b.emplace(second);
         if (!b->isOpen())
             return Match::SecondFailed;

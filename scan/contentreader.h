@@ -40,8 +40,14 @@ public:
 
     void forget() { mHeldPath.clear(); }
 
+    // For tests only: called with each path just before the reader opens it, from whichever
+    // thread reads, so that a test can change the file under the scan's feet.
+    using OpenHook = void (*)(const QString& path);
+    static void setOpenHook(OpenHook hook);
+
 private:
     bool stopRequested() const;
+    static void aboutToOpen(const QString& path);
 
     const QThread* mOwner;
     QByteArray mFirstBlock;

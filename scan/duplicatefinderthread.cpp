@@ -9,6 +9,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QRegExp>
+#include <QRegularExpression>
+#include <algorithm>
 
 namespace tarvik {
 
@@ -29,6 +31,24 @@ QString fileDigest(const QString& path)
     }
     return QString::fromLatin1(hash.result().toHex());
 }
+
+namespace {
+
+// A pattern the directory iterator cannot compile matches no name but warns for every name it
+// is tried on. Dropping it lists the same files; when none is left, nothing is listed.
+void dropBrokenPatterns(QStringList* patterns)
+{
+    patterns->erase(
+        std::remove_if(patterns->begin(), patterns->end(),
+                       [](const QString& pattern) {
+                           return !QRegularExpression(
+                                       QRegularExpression::wildcardToRegularExpression(pattern))
+                                       .isValid();
+                       }),
+        patterns->end());
+}
+
+} // namespace
 
 DuplicateFinderThread::DuplicateFinderThread(QObject* parent) : QThread(parent) {}
 
@@ -64,7 +84,11 @@ void DuplicateFinderThread::walk()
                                         QRegExp::RegExp);
             for (QString& part : nameFilters)
                 part.replace(leadingBlanks, QString());
+            dropBrokenPatterns(&nameFilters);
         }
+        // An empty entry would walk the current directory, which nobody chose.
+        if (folder.isEmpty() || (!mFilter.isEmpty() && nameFilters.isEmpty()))
+            continue;
         QDirIterator it(folder, nameFilters, QDir::Files, flags);
         while (it.hasNext()) {
             if (isInterruptionRequested())
