@@ -38,8 +38,6 @@ public:
                   QByteArray* firstMd5 = nullptr, quint64* firstHash = nullptr,
                   quint64* secondHash = nullptr);
 
-    void forget() { mHeldPath.clear(); }
-
     // For tests only: called with each path just before the reader opens it, from whichever
     // thread reads, so that a test can change the file under the scan's feet.
     using OpenHook = void (*)(const QString& path);
