@@ -71,19 +71,9 @@ public:
     // Reads up to count bytes, fewer only at the end of the file; -1 on failure.
     qint64 read(char* data, qint64 count)
     {
-        qint64 done = 0;
-        while (done < count) {
-            const ssize_t got = ::read(mFd, data + done, size_t(count - done));
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
-                return -1;
-            }
-            if (got == 0)
-                break;
-            done += got;
-        }
-        scanCounters().bytesRead.fetch_add(done, std::memory_order_relaxed);
+        const qint64 done = readAt(data, count, mOffset);
+        if (done > 0)
+            mOffset += done;
         return done;
     }
 
@@ -108,6 +98,7 @@ public:
 
 private:
     int mFd = -1;
+    qint64 mOffset = 0;
 };
 #else
 class InputFile
