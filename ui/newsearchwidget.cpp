@@ -1,6 +1,7 @@
 #include "ui/newsearchwidget.h"
 
 #include "core/appdirs.h"
+#include "ui/toolbar.h"
 #include "ui/toolmenu.h"
 
 #include <QFileDialog>
@@ -22,26 +23,15 @@ NewSearchWidget::NewSearchWidget(QWidget* parent) : QWidget(parent)
     mLayout->setContentsMargins(0, 0, 0, 0);
     setLayout(mLayout);
 
-    mToolBar = new QFrame(this);
-    mToolBarLayout = new QHBoxLayout(mToolBar);
-    mToolBarLayout->setContentsMargins(16, 16, 16, 16);
-    mToolBarLayout->setSpacing(16);
-    mToolBar->setLayout(mToolBarLayout);
-    mLayout->addWidget(mToolBar, 0);
+    mToolBar = addToolBar(this, mLayout, mToolBarLayout);
 
-    mAddFolderButton = new QToolButton(mToolBar);
-    mAddFolderButton->setObjectName(QStringLiteral("AddFolderButton"));
-    mAddFolderButton->setToolTip(QStringLiteral("Add Folder"));
-    mAddFolderButton->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    mAddFolderButton->setIconSize(QSize(24, 24));
+    mAddFolderButton =
+        makeToolButton(mToolBar, QStringLiteral("AddFolderButton"), QStringLiteral("Add Folder"));
     connect(mAddFolderButton, SIGNAL(clicked()), this, SLOT(onPressAddFolderButton()));
     mToolBarLayout->addWidget(mAddFolderButton, 0);
 
-    mRemoveFolderButton = new QToolButton(mToolBar);
-    mRemoveFolderButton->setObjectName(QStringLiteral("RemoveFolderButton"));
-    mRemoveFolderButton->setToolTip(QStringLiteral("Remove Folder"));
-    mRemoveFolderButton->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    mRemoveFolderButton->setIconSize(QSize(24, 24));
+    mRemoveFolderButton = makeToolButton(mToolBar, QStringLiteral("RemoveFolderButton"),
+                                         QStringLiteral("Remove Folder"));
     connect(mRemoveFolderButton, SIGNAL(clicked()), this, SLOT(onPressRemoveFolderButton()));
     mToolBarLayout->addWidget(mRemoveFolderButton, 0);
 
@@ -51,11 +41,7 @@ NewSearchWidget::NewSearchWidget(QWidget* parent) : QWidget(parent)
 
     mToolMenu = new ToolMenu(this);
 
-    mMenuButton = new QToolButton(mToolBar);
-    mMenuButton->setObjectName(QStringLiteral("MenuButton"));
-    mMenuButton->setToolTip(QStringLiteral("Menu"));
-    mMenuButton->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    mMenuButton->setIconSize(QSize(24, 24));
+    mMenuButton = makeToolButton(mToolBar, QStringLiteral("MenuButton"), QStringLiteral("Menu"));
     connect(mMenuButton, SIGNAL(clicked()), this, SLOT(onPressMenuButton()));
     mToolBarLayout->addWidget(mMenuButton, 0, Qt::AlignRight);
 

@@ -5,6 +5,7 @@
 #include "scan/duplicatefinderthread.h"
 #include "ui/filestamp.h"
 #include "ui/sizetext.h"
+#include "ui/toolbar.h"
 #include "ui/toolmenu.h"
 #include "ui/treewidget.h"
 
@@ -36,16 +37,6 @@ constexpr qint64 kTurnNs = 40 * 1000 * 1000;
 constexpr qint64 kMinSliceNs = 4 * 1000 * 1000;
 constexpr qint64 kMaxSliceNs = 20 * 1000 * 1000;
 
-QToolButton* makeToolButton(QFrame* toolBar, const QString& objectName, const QString& toolTip)
-{
-    auto* button = new QToolButton(toolBar);
-    button->setObjectName(objectName);
-    button->setToolTip(toolTip);
-    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    button->setIconSize(QSize(24, 24));
-    return button;
-}
-
 // Birth time where the file system keeps one, else the last status change.
 QDateTime createdTime(const QFileInfo& info)
 {
@@ -70,12 +61,7 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
     mLayout->setContentsMargins(0, 0, 0, 0);
     setLayout(mLayout);
 
-    mToolBar = new QFrame(this);
-    mToolBarLayout = new QHBoxLayout(mToolBar);
-    mToolBarLayout->setContentsMargins(16, 16, 16, 16);
-    mToolBarLayout->setSpacing(16);
-    mToolBar->setLayout(mToolBarLayout);
-    mLayout->addWidget(mToolBar, 0);
+    mToolBar = addToolBar(this, mLayout, mToolBarLayout);
 
     mBackButton = makeToolButton(mToolBar, QStringLiteral("BackButton"), tr("Back"));
     connect(mBackButton, SIGNAL(clicked()), this, SLOT(onPressBackButton()));
