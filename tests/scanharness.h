@@ -5,6 +5,7 @@
 
 #include "scan/duplicateevent.h"
 #include "scan/duplicatefinderthread.h"
+#include "testenv.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -41,13 +42,6 @@ public:
         return QObject::event(e);
     }
 };
-
-inline bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // Runs a scan with the event loop turning, as the result page would, and returns the events
 // received before finished() arrived. An empty optional-like flag reports a scan that did not

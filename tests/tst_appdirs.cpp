@@ -10,6 +10,7 @@
 #include <QtTest>
 
 using namespace tarvik;
+using tarvik::test::writeFile;
 
 namespace {
 
@@ -19,12 +20,6 @@ void captureMessage(QtMsgType type, const QMessageLogContext& context, const QSt
 {
     if (type == QtDebugMsg && !context.file && !context.function && context.line == 0)
         gMessages << text;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 QStringList filesBelow(const QString& folder)

@@ -6,6 +6,7 @@
 
 #include "app/mainwindow.h"
 #include "scan/duplicatefinderthread.h"
+#include "testenv.h"
 #include "ui/launcherwidget.h"
 #include "ui/newsearchwidget.h"
 #include "ui/resultwidget.h"
@@ -121,15 +122,6 @@ inline void answerFolderDialog(const QString& folder)
             edit->setText(folder);
         QMetaObject::invokeMethod(dialog, "accept");
     });
-}
-
-inline bool writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(content) == content.size();
 }
 
 // The real window and handles on the widgets the tests press.
