@@ -42,7 +42,7 @@ template <typename F> void forEachPair(F f)
     f("text empty", QString("first"), QString(""));
     f("int min", 1, INT_MIN);
     f("float 2.5", 1.0f, 2.5f);
-    f("float tenth", 1.0f, 0.1f);
+    f("float third", 1.0f, 1.0f / 3.0f);
     f("double third", 1.0, 1.0 / 3.0);
 }
 
