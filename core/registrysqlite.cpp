@@ -2,6 +2,7 @@
 
 #include "core/appdirs.h"
 
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -65,6 +66,19 @@ QString freeConnectionName()
     }
 }
 
+// SQLite takes a file too short to hold a page for a new, empty database and writes over it.
+// Anything already there that does not begin with SQLite's header is someone's data: keep off.
+bool foreignFile(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.exists() || file.size() == 0)
+        return false;
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    static const QByteArray header("SQLite format 3\0", 16);
+    return file.read(header.size()) != header;
+}
+
 // SQLite opens any file and only objects at the first statement. A file that is not a
 // database, or one that is damaged, is left exactly as it is; a busy one is only late.
 bool unfitForWriting(const QSqlDatabase& database)
@@ -93,6 +107,8 @@ RegistrySQLite::RegistrySQLite(const QString& fileName) : mDatabase(new (std::no
         return;
     const QString driver = QStringLiteral("QSQLITE");
     if (!QSqlDatabase::isDriverAvailable(driver))
+        return;
+    if (foreignFile(fileName))
         return;
     *mDatabase = QSqlDatabase::addDatabase(driver, freeConnectionName());
     mDatabase->setDatabaseName(fileName);

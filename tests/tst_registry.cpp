@@ -223,6 +223,8 @@ void TestRegistry::unusableFile_data()
     QTest::newRow("read-only directory") << "readonly" << QByteArray();
     QTest::newRow("system directory") << "/proc" << QByteArray();
     QTest::newRow("random bytes") << "." << noise;
+    QTest::newRow("one byte") << "." << QByteArray("x");
+    QTest::newRow("a short text") << "." << QByteArray("settings: none\n");
     QTest::newRow("header then noise") << "." << header + noise.left(84);
 }
 
