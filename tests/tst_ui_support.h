@@ -1,24 +1,21 @@
 #pragma once
 
 // Drives the real main window headless: finds its pages and widgets, answers modal dialogs
-// and popup menus from a timer, catches the URLs the pages hand to the desktop and builds
-// file trees to scan.
+// and popup menus from a timer, catches the URLs the pages hand to the desktop.
 
 #include "app/mainwindow.h"
+#include "app/startup.h"
 #include "scan/duplicatefinderthread.h"
 #include "testenv.h"
-#include "ui/launcherwidget.h"
 #include "ui/newsearchwidget.h"
 #include "ui/resultwidget.h"
 #include "ui/treewidget.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDialog>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -26,12 +23,20 @@
 #include <QMovie>
 #include <QPointer>
 #include <QStackedWidget>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
-#include <QToolButton>
 #include <QUrl>
 #include <QtTest>
 #include <functional>
 #include <memory>
+
+// Outside the namespace: the resource initialiser is a global function.
+inline void initUiTest()
+{
+    Q_INIT_RESOURCE(resource);
+    qApp->setStyleSheet(tarvik::readTextFile(QStringLiteral(":/resource/style.css")));
+}
 
 namespace tarvik::test {
 
@@ -41,7 +46,7 @@ class UrlCatcher : public QObject
     Q_OBJECT
 
 public:
-    explicit UrlCatcher(QObject* parent = nullptr) : QObject(parent)
+    UrlCatcher()
     {
         for (const char* scheme : {"file", "http", "https"})
             QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
@@ -58,13 +63,13 @@ public slots:
     void open(const QUrl& url) { urls.append(url); }
 };
 
-// Runs action on the first modal widget (or popup, when popup is true) that appears within
-// five seconds. Delete the returned timer to stop waiting.
+// Runs action on the first modal widget (or popup) that appears within five seconds.
+// Delete the returned timer to stop waiting.
 inline QPointer<QTimer> whenShown(bool popup, std::function<void(QWidget*)> action)
 {
     auto* timer = new QTimer(qApp);
     auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, qApp, [timer, tries, popup, action]() {
+    QObject::connect(timer, &QTimer::timeout, qApp, [=]() {
         QWidget* widget =
             popup ? QApplication::activePopupWidget() : QApplication::activeModalWidget();
         if (!widget && ++*tries < 500)
@@ -78,32 +83,23 @@ inline QPointer<QTimer> whenShown(bool popup, std::function<void(QWidget*)> acti
     return timer;
 }
 
-// Picks the menu entry with the given text, by keyboard as a user would; an empty text
-// dismisses the menu with Escape.
-inline QPointer<QTimer> chooseFromMenu(const QString& text, QStringList* seenEntries = nullptr,
-                                       QPoint* shownAt = nullptr)
+// Picks the menu entry with the given text by keyboard; any other text dismisses the menu.
+inline QPointer<QTimer> chooseFromMenu(const QString& text, bool* shown = nullptr)
 {
     return whenShown(true, [=](QWidget* widget) {
         auto* menu = qobject_cast<QMenu*>(widget);
         if (!menu)
             return;
-        if (shownAt)
-            *shownAt = menu->pos();
-        if (seenEntries) {
-            seenEntries->clear();
-            for (QAction* action : menu->actions())
-                seenEntries->append(action->isSeparator() ? QStringLiteral("-") : action->text());
+        if (shown)
+            *shown = true;
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator() && action->text() == text) {
+                menu->setActiveAction(action);
+                QTest::keyClick(menu, Qt::Key_Return);
+                return;
+            }
         }
-        QAction* chosen = nullptr;
-        for (QAction* action : menu->actions())
-            if (!text.isEmpty() && action->text() == text)
-                chosen = action;
-        if (!chosen) {
-            QTest::keyClick(menu, Qt::Key_Escape);
-            return;
-        }
-        menu->setActiveAction(chosen);
-        QTest::keyClick(menu, Qt::Key_Return);
+        QTest::keyClick(menu, Qt::Key_Escape);
     });
 }
 
@@ -114,29 +110,60 @@ inline void answerFolderDialog(const QString& folder)
         auto* dialog = qobject_cast<QDialog*>(widget);
         if (!dialog)
             return;
-        if (folder.isEmpty()) {
-            dialog->reject();
-            return;
-        }
+        if (folder.isEmpty())
+            return dialog->reject();
         if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
             edit->setText(folder);
         QMetaObject::invokeMethod(dialog, "accept");
     });
 }
 
+// The test home's own trash.
+inline QString trashDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Trash");
+}
+
+// Records a widget's being shown and hidden; onHide runs the moment it hides.
+class VisibilityLog : public QObject
+{
+public:
+    explicit VisibilityLog(std::initializer_list<QWidget*> widgets)
+    {
+        for (QWidget* widget : widgets)
+            widget->installEventFilter(this);
+    }
+    QStringList changes;
+    std::function<void()> onHide;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::ShowToParent)
+            changes << QStringLiteral("show");
+        if (event->type() == QEvent::HideToParent) {
+            changes << QStringLiteral("hide");
+            if (onHide)
+                onHide();
+        }
+        return false;
+    }
+};
+
 // The real window and handles on the widgets the tests press.
 struct Window
 {
     std::unique_ptr<MainWindow> window{new MainWindow()};
     QStackedWidget* stack = window->findChild<QStackedWidget*>();
-    LauncherWidget* launcher = window->findChild<LauncherWidget*>();
+    QWidget* launcher = stack->widget(0);
     NewSearchWidget* search = window->findChild<NewSearchWidget*>();
     ResultWidget* result = window->findChild<ResultWidget*>();
     TreeWidget* tree = result->findChild<TreeWidget*>(QStringLiteral("DuplicateViewWidgte"));
     QListWidget* sourceList = search->findChild<QListWidget*>(QStringLiteral("SourceListWidget"));
     QLineEdit* filterEdit = search->findChild<QLineEdit*>();
-    QLabel* scanningLabel = nullptr;
     QLabel* spinnerLabel = nullptr;
+    QLabel* scanningLabel = nullptr;
 
     Window()
     {
@@ -149,37 +176,27 @@ struct Window
         window->show();
     }
 
-    QAbstractButton* button(QWidget* page, const char* name) const
+    void press(QWidget* page, const char* name) const
     {
-        return page->findChild<QAbstractButton*>(QString::fromLatin1(name));
+        QTest::mouseClick(page->findChild<QAbstractButton*>(QString::fromLatin1(name)),
+                          Qt::LeftButton);
     }
-    QAbstractButton* startButton() const { return button(search, "StartScanButton"); }
     QAbstractButton* launcherButton() const { return launcher->findChild<QAbstractButton*>(); }
-
     DuplicateFinderThread* thread() const { return result->findChild<DuplicateFinderThread*>(); }
 
-    // Waits for the running scan to end and for every result it sent to be in the tree,
-    // which the page shows by hiding "Scanning...".
+    // Waits for the scan to end and every result it sent to be in the tree, which the page
+    // shows by hiding "Scanning...".
     bool waitForScan(int timeoutMs = 120000) const
     {
         QElapsedTimer clock;
         clock.start();
-        for (;;) {
-            DuplicateFinderThread* current = thread();
-            if (current && current->isFinished())
-                break;
-            if (clock.elapsed() > timeoutMs)
-                return false;
+        while (!thread()->isFinished() && clock.elapsed() < timeoutMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
         // Now the thread's started() and finished() have reached the page.
         QCoreApplication::sendPostedEvents();
-        while (!scanningLabel->isHidden()) {
-            if (clock.elapsed() > timeoutMs)
-                return false;
+        while (!scanningLabel->isHidden() && clock.elapsed() < timeoutMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        return true;
+        return scanningLabel->isHidden();
     }
 
     // Sets the folder list and filter on the new search page and presses Start Scan.
@@ -189,39 +206,51 @@ struct Window
         for (const QString& folder : folders)
             search->addFolder(folder);
         filterEdit->setText(filter);
-        QTest::mouseClick(startButton(), Qt::LeftButton);
-    }
-
-    QList<QTreeWidgetItem*> groups() const
-    {
-        QList<QTreeWidgetItem*> list;
-        for (int i = 0; i < tree->topLevelItemCount(); ++i)
-            list.append(tree->topLevelItem(i));
-        return list;
+        press(search, "StartScanButton");
     }
 
     QTreeWidgetItem* fileItem(const QString& path) const
     {
-        for (QTreeWidgetItem* group : groups())
-            for (int i = 0; i < group->childCount(); ++i)
-                if (group->child(i)->text(3) == path)
-                    return group->child(i);
-        return nullptr;
+        const auto found = tree->findItems(path, Qt::MatchExactly | Qt::MatchRecursive, 3);
+        return found.isEmpty() ? nullptr : found.first();
     }
 
     // Every group as the sorted list of its paths, the groups sorted too.
     QList<QStringList> groupPaths() const
     {
         QList<QStringList> list;
-        for (QTreeWidgetItem* group : groups()) {
+        for (int g = 0; g < tree->topLevelItemCount(); ++g) {
             QStringList paths;
-            for (int i = 0; i < group->childCount(); ++i)
-                paths.append(group->child(i)->text(3));
+            for (int i = 0; i < tree->topLevelItem(g)->childCount(); ++i)
+                paths.append(tree->topLevelItem(g)->child(i)->text(3));
             paths.sort();
             list.append(paths);
         }
         std::sort(list.begin(), list.end());
         return list;
+    }
+
+    bool groupsNumberedFromZero() const
+    {
+        for (int g = 0; g < tree->topLevelItemCount(); ++g)
+            if (tree->topLevelItem(g)->text(0) != QStringLiteral("Duplicate group #%1").arg(g))
+                return false;
+        return true;
+    }
+
+    // As a user does it: the press that makes the row current, then the double-click.
+    void doubleClick(const QPoint& pos) const
+    {
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, pos);
+        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, pos);
+    }
+
+    // A right-click that makes the row under it current, then the context menu request.
+    void rightClick(const QPoint& pos) const
+    {
+        QTest::mouseClick(tree->viewport(), Qt::RightButton, Qt::NoModifier, pos);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, pos, tree->viewport()->mapToGlobal(pos));
+        QApplication::sendEvent(tree->viewport(), &event);
     }
 };
 
