@@ -11,23 +11,8 @@
 #include "ui/resultwidget.h"
 #include "ui/treewidget.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QContextMenuEvent>
-#include <QDesktopServices>
-#include <QDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMenu>
-#include <QMovie>
-#include <QPointer>
-#include <QStackedWidget>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QUrl>
 #include <QtTest>
+#include <QtWidgets>
 #include <functional>
 #include <memory>
 
