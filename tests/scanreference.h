@@ -1,12 +1,13 @@
 #pragma once
 
-// The plain way to find duplicates, kept as the yardstick for the scan engine: every listed
-// file is read in full and digested, one after another; a file is met once per scan and an
-// unreadable file is passed over.
+// The plain way to find duplicates, the yardstick for the scan engine: every listed file is
+// read in full and digested, one after another; a file is met once per scan, an unreadable
+// file and an empty folder entry are passed over.
 
 #include "scanharness.h"
 
 #include <QCryptographicHash>
+#include <QDirIterator>
 #include <QRegExp>
 #include <QSet>
 
@@ -21,13 +22,13 @@ inline QVector<SeenEvent> referenceScan(const QStringList& folders, const QStrin
     QVector<SeenEvent> events;
     QHash<QByteArray, SeenEvent> digests;
     QSet<QString> visited;
+    QStringList patterns;
+    if (!filter.isEmpty())
+        patterns = filter.split(QLatin1Char(','))
+                       .replaceInStrings(QRegExp(QStringLiteral("^\\s+")), QString());
     for (const QString& folder : folders) {
-        QStringList patterns;
-        if (!filter.isEmpty()) {
-            patterns = filter.split(QLatin1Char(','), Qt::KeepEmptyParts, Qt::CaseSensitive);
-            for (QString& p : patterns)
-                p.replace(QRegExp(QStringLiteral("^\\s+")), QString());
-        }
+        if (folder.isEmpty())
+            continue;
         QDirIterator it(folder, patterns, QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString path = it.next();
@@ -42,16 +43,18 @@ inline QVector<SeenEvent> referenceScan(const QStringList& folders, const QStrin
             if (visited.contains(id))
                 continue;
             visited.insert(id);
+            // Read to the end whatever size the file claims.
             QFile file(path);
-            if (!file.open(QIODevice::ReadOnly))
-                continue;
             QCryptographicHash hash(QCryptographicHash::Md5);
-            if (!hash.addData(&file))
+            QByteArray block(65536, Qt::Uninitialized);
+            qint64 got = file.open(QIODevice::ReadOnly) ? 0 : -1;
+            while (got >= 0 && (got = file.read(block.data(), block.size())) > 0)
+                hash.addData(block.constData(), int(got));
+            if (got < 0)
                 continue;
-            const QByteArray digest = hash.result();
-            const auto found = digests.constFind(digest);
+            const auto found = digests.constFind(hash.result());
             if (found == digests.constEnd())
-                digests.insert(digest, SeenEvent{QUuid::createUuid(), path, QString()});
+                digests.insert(hash.result(), SeenEvent{QUuid::createUuid(), path, QString()});
             else
                 events.append(SeenEvent{found->groupId, found->firstPath, path});
         }

@@ -1,22 +1,16 @@
 // The scan engine against hostile input: contents that collide under MD5, files that change
-// while they are read, odd names, filters and folder entries, huge and deep trees. Whatever
-// happens, no file is ever reported as a copy of a file with other content.
+// while they are read, odd names and filters, huge and deep trees. Whatever happens, no file
+// is ever reported as a copy of a file with other content.
 
 #include "scan/contentreader.h"
-#include "scan/duplicatefinderthread.h"
 #include "scanharness.h"
 #include "scanreference.h"
 #include "testenv.h"
 
 #include <QLoggingCategory>
-#include <QMutex>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include <cstdio>
 
 using namespace tarvik;
 using namespace tarvik::test;
@@ -37,36 +31,30 @@ const QByteArray kCollisionB =
                         "e99f33420f577ee8ce54b67080280d1ec69821bcb6a8839396f965ab6ff72a70");
 
 // What the open hook does to its target the first time the scan opens it.
-QMutex gHookMutex;
 QString gHookTarget;
 QString gHookAction;
-bool gHookFired = false;
+std::atomic<bool> gHookFired{false};
 
 void changeUnderTheScan(const QString& path)
 {
-    QMutexLocker lock(&gHookMutex);
-    if (gHookFired || path != gHookTarget)
+    if (path != gHookTarget || gHookFired.exchange(true))
         return;
-    gHookFired = true;
     QFile file(path);
-    if (gHookAction == "vanish") {
+    const qint64 size = file.size();
+    if (gHookAction == "shrink") {
+        file.resize(size - 1);
+    } else if (gHookAction == "grow" || gHookAction == "rewrite") {
+        const bool grow = gHookAction == "grow";
+        if (file.open(grow ? QIODevice::Append : QIODevice::WriteOnly))
+            file.write(grow ? QByteArray("+") : QByteArray(int(size), 'z'));
+    } else {
         file.remove();
-    } else if (gHookAction == "shrink") {
-        file.resize(file.size() - 1);
-    } else if (gHookAction == "grow") {
-        if (file.open(QIODevice::Append))
-            file.write("+");
-    } else if (gHookAction == "folder") {
-        file.remove();
-        QDir().mkdir(path);
-    } else if (gHookAction == "rewrite") {
-        const qint64 size = file.size();
-        if (file.open(QIODevice::WriteOnly))
-            file.write(QByteArray(int(size), 'z'));
+        if (gHookAction == "folder")
+            QDir().mkdir(path);
     }
 }
 
-// A pattern the toolkit cannot compile would otherwise warn once for every name it meets.
+// A pattern the toolkit cannot compile would warn once for every name it meets.
 std::atomic<int> gWarnings{0};
 
 void countWarnings(QtMsgType type, const QMessageLogContext&, const QString&)
@@ -82,45 +70,18 @@ class ScanStressTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanup();
+    void initTestCase() { QLoggingCategory::setFilterRules("default.debug=false"); }
+    void cleanup() { ContentReader::setOpenHook(nullptr); }
     void md5CollisionIsNoDuplicate_data();
     void md5CollisionIsNoDuplicate();
     void filesChangingDuringTheScan_data();
     void filesChangingDuringTheScan();
     void oddNames();
-    void nameThatIsNotUtf8();
     void hostileFilters_data();
     void hostileFilters();
-    void oddFolderEntries_data();
-    void oddFolderEntries();
     void deepFolder();
     void hundredThousandFiles();
-
-private:
-    QString freshRoot()
-    {
-        const QString root = mTemp.path() + QStringLiteral("/case") + QString::number(mCase++);
-        QDir().mkpath(root);
-        return root;
-    }
-
-    QTemporaryDir mTemp;
-    int mCase = 0;
 };
-
-void ScanStressTest::initTestCase()
-{
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
-    QVERIFY(kCollisionA != kCollisionB);
-    QCOMPARE(QCryptographicHash::hash(kCollisionA, QCryptographicHash::Md5),
-             QCryptographicHash::hash(kCollisionB, QCryptographicHash::Md5));
-}
-
-void ScanStressTest::cleanup()
-{
-    ContentReader::setOpenHook(nullptr);
-}
 
 void ScanStressTest::md5CollisionIsNoDuplicate_data()
 {
@@ -128,16 +89,11 @@ void ScanStressTest::md5CollisionIsNoDuplicate_data()
     QTest::addColumn<QByteArray>("suffix");
     QTest::addColumn<QString>("expected");
     // Names a* hold the first block, b* the second; each group holds only true copies.
-    const QByteArray large(100 * 1024, 's');
     QTest::newRow("the pair alone") << QStringList{"a1", "b1"} << QByteArray() << "";
     QTest::newRow("copies of both")
-        << QStringList{"a1", "b1", "a2", "b2"} << QByteArray() << "a1 a2|b1 b2";
-    QTest::newRow("copy of the second") << QStringList{"a1", "b1", "b2"} << QByteArray() << "b1 b2";
-    QTest::newRow("many of each") << QStringList{"b1", "a1", "b2", "a2", "b3", "a3"} << QByteArray()
-                                  << "a1 a2 a3|b1 b2 b3";
-    QTest::newRow("several blocks long")
-        << QStringList{"a1", "b1", "b2"} << QByteArray(3 * 1024 * 1024 + 5, 'x') << "b1 b2";
-    QTest::newRow("large, one suffix") << QStringList{"a1", "b1", "a2"} << large << "a1 a2";
+        << QStringList{"b1", "a1", "b2", "a2", "b3"} << QByteArray() << "a1 a2|b1 b2 b3";
+    QTest::newRow("large, one suffix")
+        << QStringList{"a1", "b1", "a2"} << QByteArray(100 * 1024, 's') << "a1 a2";
 }
 
 void ScanStressTest::md5CollisionIsNoDuplicate()
@@ -146,16 +102,11 @@ void ScanStressTest::md5CollisionIsNoDuplicate()
     QFETCH(QByteArray, suffix);
     QFETCH(QString, expected);
     const QString root = freshRoot();
-    for (const QString& name : names) {
-        const QByteArray& block = name.startsWith('a') ? kCollisionA : kCollisionB;
-        QVERIFY(writeFile(root + "/" + name, block + suffix));
-    }
-    QCOMPARE(tarvik::fileDigest(root + "/" + names.at(0)),
-             tarvik::fileDigest(root + "/" + names.at(1)));
-    const QVector<SeenEvent> events = runScan({root});
-    bool consistent = false;
-    QCOMPARE(groupsOf(events, root, &consistent).join('|'), expected);
-    QVERIFY(consistent);
+    for (const QString& name : names)
+        QVERIFY(
+            writeFile(root + "/" + name, (name[0] == 'a' ? kCollisionA : kCollisionB) + suffix));
+    QCOMPARE(tarvik::fileDigest(root + "/a1"), tarvik::fileDigest(root + "/b1"));
+    QCOMPARE(groupsOf(runScan({root}), root), expected);
 }
 
 // Three files of one content; one of them changes the first time the scan opens it.
@@ -163,103 +114,69 @@ void ScanStressTest::filesChangingDuringTheScan_data()
 {
     QTest::addColumn<int>("target");
     QTest::addColumn<QString>("action");
-    QTest::addColumn<QString>("expected");
-    // Positions are in walk order: 0 is the first file met.
-    for (const char* action : {"vanish", "shrink", "grow", "folder", "rewrite"}) {
-        QTest::addRow("first, %s", action) << 0 << action << "1 2";
-        QTest::addRow("second, %s", action) << 1 << action << "0 2";
-        QTest::addRow("third, %s", action) << 2 << action << "0 1";
-    }
+    for (const char* action : {"vanish", "shrink", "grow", "folder", "rewrite"})
+        for (int target = 0; target < 3; ++target)
+            QTest::addRow("%s, file %d in walk order", action, target) << target << action;
 }
 
+// The other two stay a group, led by the earlier of them.
 void ScanStressTest::filesChangingDuringTheScan()
 {
     QFETCH(int, target);
     QFETCH(QString, action);
-    QFETCH(QString, expected);
+    // Small files are compared at once, large ones by fingerprint first.
     for (const int size : {100, 200 * 1024}) {
         const QString root = freshRoot();
-        const QByteArray content(size, 'c');
         for (const char* name : {"x", "y", "z"})
-            QVERIFY(writeFile(root + "/" + name, content));
-        const QStringList order = walkOrder({root});
-        QCOMPARE(order.size(), 3);
-        {
-            QMutexLocker lock(&gHookMutex);
-            gHookTarget = order.at(target);
-            gHookAction = action;
-            gHookFired = false;
-        }
+            QVERIFY(writeFile(root + "/" + name, QByteArray(size, 'c')));
+        QStringList order;
+        for (QDirIterator it(root, QDir::Files); it.hasNext();)
+            order << it.next();
+        gHookTarget = order.at(target);
+        gHookAction = action;
+        gHookFired = false;
         ContentReader::setOpenHook(changeUnderTheScan);
         const QVector<SeenEvent> events = runScan({root});
         ContentReader::setOpenHook(nullptr);
-        QStringList positions;
-        for (const SeenEvent& e : events) {
-            if (positions.isEmpty())
-                positions << QString::number(order.indexOf(e.firstPath));
-            positions << QString::number(order.indexOf(e.duplicatePath));
-        }
         QVERIFY2(gHookFired, "the scan never opened the file");
-        QCOMPARE(positions.join(' '), expected);
+        order.removeAt(target);
+        QCOMPARE(events.size(), 1);
+        QCOMPARE(events[0].firstPath, order[0]);
+        QCOMPARE(events[0].duplicatePath, order[1]);
     }
 }
 
+// A name that is not UTF-8 cannot be opened under the text the toolkit makes of it: such a
+// file is passed over, and the file that this text does name is still met only once.
 void ScanStressTest::oddNames()
 {
     const QString root = freshRoot();
-    const QStringList names{"with blank", "it's \"quoted\"", "hash#tag",     "100%",
-                            "what?",      "line\nbreak",     "Ünïcödé 日本", " leading",
-                            "trailing ",  "[set]",           "back\\slash",  "*star*"};
+    const QStringList names{"with blank", "it's \"quoted\"", "hash#tag",    "100%",
+                            "what?",      "line\nbreak",     "Ünïcödé",     " leading",
+                            "trailing ",  "[set]",           "back\\slash", "\xef\xbf\xbd"};
     QStringList tree;
     for (const QString& name : names)
         tree << "in/" + name + "=same"
              << "in/sub/" + name + "=other";
     QVERIFY(makeTree(root, tree));
-    const QVector<SeenEvent> events = runScan({root + "/in"});
-    QStringList first;
-    QStringList second;
-    for (const QString& name : names) {
-        first << "in/" + name;
-        second << "in/sub/" + name;
-    }
-    first.sort();
-    second.sort();
-    QStringList expected{first.join(' '), second.join(' ')};
-    expected.sort();
-    QCOMPARE(groupsOf(events, root), expected);
-    for (const SeenEvent& e : events)
-        QVERIFY2(QFileInfo::exists(e.duplicatePath), qPrintable(e.duplicatePath));
-}
-
-// A name the toolkit cannot decode cannot be opened under the text it gets: such a file is
-// passed over, and never stands in for another.
-void ScanStressTest::nameThatIsNotUtf8()
-{
 #ifdef Q_OS_UNIX
-    const QString root = freshRoot();
-    QVERIFY(makeTree(root, {"in/plain=same", QString::fromUtf8("in/\xef\xbf\xbd=other")}));
-    const QByteArray base = QFile::encodeName(root + "/in/");
-    for (const char* raw : {"bad\xff", "\xfe"}) {
-        const int fd = ::open((base + raw).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-        QVERIFY(fd >= 0);
-        QCOMPARE(::write(fd, "same", 4), ssize_t(4));
-        ::close(fd);
+    const QByteArrayList raw{QFile::encodeName(root) + "/in/bad\xff",
+                             QFile::encodeName(root) + "/in/\xfe"};
+    for (const QByteArray& path : raw) {
+        QFile file;
+        QVERIFY(file.open(::fopen(path.constData(), "wx"), QIODevice::WriteOnly,
+                          QFile::AutoCloseHandle));
+        file.write("same");
     }
-    const QVector<SeenEvent> events = runScan({root + "/in"});
-    for (const SeenEvent& e : events) {
-        QVERIFY(QFileInfo::exists(e.firstPath));
-        QVERIFY(QFileInfo::exists(e.duplicatePath));
-        QFile a(e.firstPath);
-        QFile b(e.duplicatePath);
-        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-        QCOMPARE(a.readAll(), b.readAll());
-    }
-    QVERIFY(events.isEmpty());
-    for (const char* raw : {"bad\xff", "\xfe"})
-        QCOMPARE(::unlink((base + raw).constData()), 0);
-#else
-    QSKIP("file names are text here");
 #endif
+    const QStringList events = describe(runScan({root + "/in"}), root);
+    const QStringList expected = describe(referenceScan({root + "/in"}, QString()), root);
+#ifdef Q_OS_UNIX
+    for (const QByteArray& path : raw)
+        QCOMPARE(std::remove(path.constData()), 0);
+#endif
+    QCOMPARE(events.size(), 2 * (names.size() - 1));
+    QCOMPARE(events, expected);
 }
 
 void ScanStressTest::hostileFilters_data()
@@ -269,101 +186,40 @@ void ScanStressTest::hostileFilters_data()
     QTest::newRow("close bracket") << "]";
     QTest::newRow("backslash") << "\\";
     QTest::newRow("double star") << "**";
-    QTest::newRow("bracket pair") << "[a-";
     QTest::newRow("control characters") << QString::fromLatin1("\x01\x02\t\n*\x7f,\x1b[0m");
-    QString longFilter;
-    while (longFilter.size() < 10000)
-        longFilter += QStringLiteral("*.x%1,").arg(longFilter.size());
-    longFilter.truncate(9995);
-    longFilter += QStringLiteral(",*.jpg");
-    QTest::newRow("ten thousand characters") << longFilter.left(10000);
-    QTest::newRow("only commas") << QString(300, ',');
+    QTest::newRow("ten thousand characters")
+        << ("*.jpg" + QStringLiteral(",*.x[").repeated(2000)).left(10000);
 }
 
+// No warning flood, and the same files listed as the plain walk lists them.
 void ScanStressTest::hostileFilters()
 {
     QFETCH(QString, filter);
     const QString root = freshRoot();
     QVERIFY(makeTree(root, {"a.jpg=1", "b.jpg=1", "[x].jpg=1", "c\\d=1", "]=1", "sub/e.x1=1",
                             "sub/f=2", "g=2"}));
-    bool inTime = false;
     gWarnings = 0;
     const QtMessageHandler previous = qInstallMessageHandler(countWarnings);
-    const QVector<SeenEvent> events = runScan({root}, filter, &inTime, 60000);
-    qInstallMessageHandler(previous);
-    QVERIFY(inTime);
+    const QVector<SeenEvent> events = runScan({root}, filter);
     QCOMPARE(gWarnings.load(), 0);
-    qInstallMessageHandler(countWarnings);
-    const QVector<SeenEvent> expected = referenceScan({root}, filter);
+    const QStringList expected = describe(referenceScan({root}, filter), root);
     qInstallMessageHandler(previous);
-    QCOMPARE(describe(events, root), describe(expected, root));
-}
-
-void ScanStressTest::oddFolderEntries_data()
-{
-    QTest::addColumn<QStringList>("folders");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("a file") << QStringList{"in/a"} << "";
-    QTest::newRow("empty text") << QStringList{""} << "";
-    QTest::newRow("empty text beside a folder") << QStringList{"", "in"} << "in/a in/b";
-    QTest::newRow("missing") << QStringList{"nowhere", "in/a/below"} << "";
-    QTest::newRow("relative") << QStringList{"@in"} << "in/a in/b";
-}
-
-// Relative entries are taken from the current folder, as the toolkit does; an empty entry is
-// not the current folder.
-void ScanStressTest::oddFolderEntries()
-{
-    QFETCH(QStringList, folders);
-    QFETCH(QString, expected);
-    const QString root = freshRoot();
-    QVERIFY(makeTree(root, {"in/a=1", "in/b=1", "other/c=2", "other/d=2"}));
-    const QString previous = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(root + "/other"));
-    QStringList list;
-    for (const QString& folder : folders) {
-        if (folder.startsWith('@'))
-            list << "../" + folder.mid(1);
-        else
-            list << (folder.isEmpty() ? folder : root + "/" + folder);
-    }
-    const QVector<SeenEvent> events = runScan(list);
-    QDir::setCurrent(previous);
-    const auto fromRoot = [&root](const QString& path) {
-        return QDir(root).relativeFilePath(
-            QDir::cleanPath(QDir(root + "/other").absoluteFilePath(path)));
-    };
-    QStringList groups;
-    for (const SeenEvent& e : events) {
-        QStringList pair{fromRoot(e.firstPath), fromRoot(e.duplicatePath)};
-        pair.sort();
-        groups << pair.join(' ');
-    }
-    QCOMPARE(groups.join('|'), expected);
+    QCOMPARE(describe(events, root), expected);
 }
 
 void ScanStressTest::deepFolder()
 {
     const QString root = freshRoot();
     QString path = root;
-    QStringList copies;
     for (int level = 0; level < 200; ++level) {
         path += QStringLiteral("/d%1").arg(level % 10);
-        if (level % 50 == 0 || level == 199) {
+        if (level % 50 == 0 || level == 199)
             QVERIFY(writeFile(path + "/copy", "deep"));
-            copies << path + "/copy";
-        }
     }
     QVERIFY(writeFile(root + "/copy", "deep"));
-    copies << root + "/copy";
-    const QVector<SeenEvent> events = runScan({root});
-    QCOMPARE(events.size(), copies.size() - 1);
-    QStringList found{events.first().firstPath};
-    for (const SeenEvent& e : events)
-        found << e.duplicatePath;
-    found.sort();
-    copies.sort();
-    QCOMPARE(found, copies);
+    const QStringList events = describe(runScan({root}), root);
+    QCOMPARE(events.size(), 5);
+    QCOMPARE(events, describe(referenceScan({root}, QString()), root));
 }
 
 void ScanStressTest::hundredThousandFiles()
@@ -372,23 +228,16 @@ void ScanStressTest::hundredThousandFiles()
     const int files = 100000;
     const int distinct = 70000;
     for (int i = 0; i < files; ++i) {
-        const QString path =
-            QStringLiteral("%1/%2/%3/f%4").arg(root).arg(i % 17).arg(i % 13).arg(i);
-        if (i < 17 * 13)
-            QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
         const int k = i % distinct;
-        file.write(QByteArray::number(k) + ';' + QByteArray(k % 7, 'p'));
+        QVERIFY(writeFile(QStringLiteral("%1/%2/%3/f%4").arg(root).arg(i % 17).arg(i % 13).arg(i),
+                          QByteArray::number(k) + ';' + QByteArray(k % 7, 'p')));
     }
     QElapsedTimer timer;
     timer.start();
-    const QVector<SeenEvent> events = runScan({root}, QString(), nullptr, 110000);
+    const QVector<SeenEvent> events = runScan({root}, QString(), 110000);
     qInfo("%d files scanned in %lld ms", files, timer.elapsed());
     QCOMPARE(events.size(), files - distinct);
-    bool consistent = false;
-    QCOMPARE(groupsOf(events, root, &consistent).size(), files - distinct);
-    QVERIFY(consistent);
+    QCOMPARE(describe(events, root), describe(referenceScan({root}, QString()), root));
 }
 
 TARVIK_TEST_GUILESS_MAIN(ScanStressTest)
