@@ -5,6 +5,8 @@
 #include "scanreference.h"
 #include "testenv.h"
 
+#include <QDateTime>
+#include <QDirIterator>
 #include <QLoggingCategory>
 #include <QtTest>
 
@@ -150,6 +152,31 @@ void ScanTest::groups_data()
 
 // Besides the expected groups, the events must be the reference's, in its order: first paths
 // and shared identities included.
+// Every entry below root as the scan must leave it: kind, link target or size, time, bytes.
+static QStringList snapshot(const QString& root)
+{
+    QStringList entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        QString line = info.filePath();
+        if (info.isSymLink()) {
+            line += " -> " + info.symLinkTarget();
+        } else if (info.isFile()) {
+            QFile file(info.filePath());
+            const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : "?";
+            line += QStringLiteral(" %1 %2 %3")
+                        .arg(info.size())
+                        .arg(info.lastModified().toMSecsSinceEpoch())
+                        .arg(QString::fromLatin1(bytes.toHex()));
+        }
+        entries << line;
+    }
+    entries.sort();
+    return entries;
+}
+
 void ScanTest::groups()
 {
     QFETCH(QString, tree);
@@ -162,7 +189,9 @@ void ScanTest::groups()
         list << (folder.startsWith('@') ? folder.mid(1) : root + '/' + folder);
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(root + "/other"));
+    const QStringList before = snapshot(root);
     const QVector<SeenEvent> events = runScan(list, QString(), 20000);
+    QCOMPARE(snapshot(root), before);
     const QStringList reference = describe(referenceScan(list, QString()), root);
     const QString found = groupsOf(events, root);
     const QStringList described = describe(events, root);
