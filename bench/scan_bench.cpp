@@ -1,11 +1,10 @@
-// Runs the scan engine headless on the given folders, as the result page would, and prints
-// what it listed, read and found, the wall time and the peak memory.
+// Runs the scan engine headless on the given folders, with no thread or event loop of its own,
+// and prints what it listed, read and found, the wall time and the peak memory.
 //
 //   bench_scan [--filter TEXT] FOLDER...
 
-#include "scan/duplicateevent.h"
-#include "scan/duplicatefinderthread.h"
-#include "scan/scancounters.h"
+#include "scan/folderwalk.h"
+#include "scan/scanengine.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -19,22 +18,6 @@
 #endif
 
 namespace {
-
-class Counter : public QObject
-{
-public:
-    qint64 events = 0;
-    QSet<QUuid> groups;
-
-    bool event(QEvent* e) override
-    {
-        if (e->type() != tarvik::DuplicateEvent::eventType)
-            return QObject::event(e);
-        ++events;
-        groups.insert(static_cast<tarvik::DuplicateEvent*>(e)->groupId());
-        return true;
-    }
-};
 
 long peakKiB()
 {
@@ -63,25 +46,31 @@ int main(int argc, char* argv[])
         return 2;
     }
 
-    Counter counter;
-    auto* thread = new tarvik::DuplicateFinderThread(&counter);
-    thread->mFolders = args;
-    thread->mFilter = filter;
-    QObject::connect(thread, SIGNAL(finished()), &app, SLOT(quit()));
-    tarvik::scanCounters().reset();
+    qint64 events = 0;
+    QSet<QUuid> groups;
+    QHash<QString, tarvik::DigestEntry> digests;
+    tarvik::ScanProgress progress;
     QElapsedTimer timer;
     timer.start();
-    thread->start();
-    app.exec();
+    {
+        const tarvik::StopCheck never = [] { return false; };
+        tarvik::ScanEngine engine(
+            never,
+            [&](const QUuid& groupId, const QString&, const QString&) {
+                ++events;
+                groups.insert(groupId);
+                return true;
+            },
+            &digests, &progress);
+        tarvik::scanFolders(args, filter, engine, never);
+    }
     const double seconds = timer.nsecsElapsed() / 1e9;
-    delete thread;
 
-    const tarvik::ScanCounters& c = tarvik::scanCounters();
-    std::printf("files listed: %lld\n", static_cast<long long>(c.filesListed.load()));
-    std::printf("bytes listed: %lld\n", static_cast<long long>(c.bytesListed.load()));
-    std::printf("bytes read: %lld\n", static_cast<long long>(c.bytesRead.load()));
-    std::printf("groups: %d\n", counter.groups.size());
-    std::printf("duplicate events: %lld\n", static_cast<long long>(counter.events));
+    std::printf("files listed: %lld\n", static_cast<long long>(progress.filesListed.load()));
+    std::printf("bytes listed: %lld\n", static_cast<long long>(progress.bytesListed.load()));
+    std::printf("bytes read: %lld\n", static_cast<long long>(progress.bytesRead.load()));
+    std::printf("groups: %d\n", groups.size());
+    std::printf("duplicate events: %lld\n", static_cast<long long>(events));
     std::printf("wall time: %.3f s\n", seconds);
     std::printf("peak memory: %ld KiB\n", peakKiB());
     return 0;

@@ -1,141 +1,19 @@
 #include "scan/contentreader.h"
 
-#include "scan/scancounters.h"
+#include "scan/inputfile.h"
 
 #include <QCryptographicHash>
-#include <QFile>
-#include <QThread>
 #include <atomic>
 #include <cstring>
 #include <functional>
 #include <optional>
 #include <string_view>
 
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 namespace tarvik {
-
-ScanCounters& scanCounters()
-{
-    static ScanCounters counters;
-    return counters;
-}
 
 namespace {
 
 std::atomic<ContentReader::OpenHook> gOpenHook{nullptr};
-
-#ifdef Q_OS_UNIX
-// A read-only regular file. Opening never blocks, even if a name now stands for a FIFO; the flag
-// means nothing to regular files, so it stays.
-class InputFile
-{
-public:
-    explicit InputFile(const QString& path)
-    {
-        mFd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (mFd < 0)
-            return;
-        struct stat st;
-        if (::fstat(mFd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(mFd);
-            mFd = -1;
-            return;
-        }
-    }
-    ~InputFile()
-    {
-        if (mFd >= 0)
-            ::close(mFd);
-    }
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-
-    bool isOpen() const { return mFd >= 0; }
-
-    void expectSequential(qint64 size)
-    {
-#ifdef POSIX_FADV_SEQUENTIAL
-        if (size > ContentReader::kBlockSize)
-            ::posix_fadvise(mFd, 0, 0, POSIX_FADV_SEQUENTIAL);
-#else
-        Q_UNUSED(size);
-#endif
-    }
-
-    // Reads up to count bytes, fewer only at the end of the file; -1 on failure.
-    qint64 read(char* data, qint64 count)
-    {
-        const qint64 done = readAt(data, count, mOffset);
-        if (done > 0)
-            mOffset += done;
-        return done;
-    }
-
-    qint64 readAt(char* data, qint64 count, qint64 offset)
-    {
-        qint64 done = 0;
-        while (done < count) {
-            const ssize_t got =
-                ::pread(mFd, data + done, size_t(count - done), off_t(offset + done));
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
-                return -1;
-            }
-            if (got == 0)
-                break;
-            done += got;
-        }
-        scanCounters().bytesRead.fetch_add(done, std::memory_order_relaxed);
-        return done;
-    }
-
-private:
-    int mFd = -1;
-    qint64 mOffset = 0;
-};
-#else
-class InputFile
-{
-public:
-    explicit InputFile(const QString& path) : mFile(path)
-    {
-        mOpen = mFile.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && !mFile.isSequential();
-    }
-    bool isOpen() const { return mOpen; }
-    void expectSequential(qint64) {}
-    qint64 read(char* data, qint64 count)
-    {
-        qint64 done = 0;
-        while (done < count) {
-            const qint64 got = mFile.read(data + done, count - done);
-            if (got < 0)
-                return -1;
-            if (got == 0)
-                break;
-            done += got;
-        }
-        scanCounters().bytesRead.fetch_add(done, std::memory_order_relaxed);
-        return done;
-    }
-    qint64 readAt(char* data, qint64 count, qint64 offset)
-    {
-        if (!mFile.seek(offset))
-            return -1;
-        return read(data, count);
-    }
-
-private:
-    QFile mFile;
-    bool mOpen = false;
-};
-#endif
 
 quint64 mix(quint64 seed, const char* data, qint64 size)
 {
@@ -152,8 +30,8 @@ bool atEnd(InputFile& file)
 
 } // namespace
 
-ContentReader::ContentReader(const QThread* owner)
-    : mOwner(owner), mFirstBlock(int(kBlockSize), Qt::Uninitialized),
+ContentReader::ContentReader(const StopCheck& stop, ScanProgress* progress)
+    : mStop(stop), mProgress(progress), mFirstBlock(int(kBlockSize), Qt::Uninitialized),
       mSecondBlock(int(kBlockSize), Qt::Uninitialized)
 {
 }
@@ -169,9 +47,10 @@ void ContentReader::aboutToOpen(const QString& path)
         hook(path);
 }
 
-bool ContentReader::stopRequested() const
+void ContentReader::countRead(qint64 bytes)
 {
-    return mOwner && mOwner->isInterruptionRequested();
+    if (mProgress && bytes > 0)
+        ScanProgress::add(mProgress->bytesRead, bytes);
 }
 
 ContentReader::Result ContentReader::hash(const QString& path, qint64 size, quint64* hash,
@@ -191,7 +70,9 @@ ContentReader::Result ContentReader::hash(const QString& path, qint64 size, quin
     qint64 left = size;
     while (left > 0) {
         const qint64 want = qMin(left, kBlockSize);
-        if (file.read(block, want) != want)
+        const qint64 got = file.read(block, want);
+        countRead(got);
+        if (got != want)
             return Result::Failed;
         h = mix(h, block, want);
         left -= want;
@@ -218,8 +99,11 @@ ContentReader::Result ContentReader::fingerprint(const QString& path, qint64 siz
     const qint64 tailStart = qMax(head, size - kEdgeSize);
     const qint64 tail = size - tailStart;
     char* block = mFirstBlock.data();
-    if (file.readAt(block, head, 0) != head ||
-        (tail > 0 && file.readAt(block + head, tail, tailStart) != tail))
+    const qint64 gotHead = file.readAt(block, head, 0);
+    const qint64 gotTail = tail > 0 ? file.readAt(block + head, tail, tailStart) : 0;
+    countRead(gotHead);
+    countRead(gotTail);
+    if (gotHead != head || gotTail != tail)
         return Result::Failed;
     *key = mix(quint64(size), block, head + tail);
     return Result::Ok;
@@ -252,9 +136,14 @@ ContentReader::Match ContentReader::compare(const QString& first, const QString&
     qint64 left = size;
     while (left > 0) {
         const qint64 want = qMin(left, kBlockSize);
-        if (a.read(x, want) != want)
+        const qint64 gotFirst = a.read(x, want);
+        countRead(gotFirst);
+        if (gotFirst != want)
             return Match::FirstFailed;
-        if (b && b->read(y, want) != want)
+        const qint64 gotSecond = b ? b->read(y, want) : want;
+        if (b)
+            countRead(gotSecond);
+        if (gotSecond != want)
             return Match::SecondFailed;
         if (std::memcmp(x, y, size_t(want)) != 0) {
             if (want == size && firstHash && secondHash) {

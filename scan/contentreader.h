@@ -1,17 +1,17 @@
 #pragma once
 
+#include "scan/scantypes.h"
+
 #include <QByteArray>
 #include <QString>
-
-class QThread;
 
 namespace tarvik {
 
 // Reads file content for the scan engine: quick content hashes to find candidates, cheap
 // fingerprints and byte comparisons, which also yield a group's MD5 on the way.
 // A file counts as readable only when it holds exactly the size the walk saw, so a file that
-// shrinks, grows or stops being a regular file during the scan is never matched. A stop request
-// on the owner thread is honoured between blocks. One reader per worker thread.
+// shrinks, grows or stops being a regular file during the scan is never matched. A stop is
+// honoured between blocks. One reader per worker thread.
 class ContentReader
 {
 public:
@@ -21,7 +21,8 @@ public:
     static constexpr qint64 kBlockSize = 1024 * 1024;
     static constexpr qint64 kEdgeSize = 4096;
 
-    explicit ContentReader(const QThread* owner);
+    // Both must outlive the reader; progress may be null.
+    ContentReader(const StopCheck& stop, ScanProgress* progress);
 
     // A fast 64-bit hash of the whole file, only for finding candidates: equal files have
     // equal hashes. With hold, a file that fits one block is kept in memory so that a following
@@ -44,10 +45,12 @@ public:
     static void setOpenHook(OpenHook hook);
 
 private:
-    bool stopRequested() const;
+    bool stopRequested() const { return mStop && mStop(); }
+    void countRead(qint64 bytes);
     static void aboutToOpen(const QString& path);
 
-    const QThread* mOwner;
+    const StopCheck& mStop;
+    ScanProgress* mProgress;
     QByteArray mFirstBlock;
     QByteArray mSecondBlock;
     QString mHeldPath;

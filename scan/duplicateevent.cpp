@@ -1,8 +1,37 @@
 #include "scan/duplicateevent.h"
 
+#include <chrono>
+
 namespace tarvik {
 
 const int DuplicateEvent::eventType = QEvent::registerEventType(-1);
+
+void DeliveryTally::posted()
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    ++mWaiting;
+}
+
+void DeliveryTally::delivered()
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    --mWaiting;
+    mDrained.notify_all();
+}
+
+bool DeliveryTally::makeRoom(int limit, int resumeAt, const StopCheck& stop, int stopLatencyMs)
+{
+    std::unique_lock<std::mutex> lock(mMutex);
+    if (mWaiting < limit)
+        return true;
+    while (mWaiting > resumeAt) {
+        if (stop())
+            return false;
+        mDrained.wait_for(lock, std::chrono::milliseconds(stopLatencyMs),
+                          [&] { return mWaiting <= resumeAt; });
+    }
+    return true;
+}
 
 DuplicateEvent::DuplicateEvent(const QUuid& groupId, const QString& firstPath,
                                const QString& duplicatePath)
@@ -13,8 +42,8 @@ DuplicateEvent::DuplicateEvent(const QUuid& groupId, const QString& firstPath,
 
 DuplicateEvent::~DuplicateEvent()
 {
-    if (mUndelivered)
-        mUndelivered->fetch_sub(1);
+    if (mTally)
+        mTally->delivered();
 }
 
 } // namespace tarvik

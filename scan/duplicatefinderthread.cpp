@@ -2,17 +2,22 @@
 
 #include "core/appdirs.h"
 #include "scan/contentreader.h"
+#include "scan/duplicateevent.h"
+#include "scan/folderwalk.h"
 #include "scan/scanengine.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QDirIterator>
 #include <QFile>
-#include <QRegExp>
-#include <QRegularExpression>
-#include <algorithm>
 
 namespace tarvik {
+
+namespace {
+
+// How soon a scan held back by a slow receiver notices a stop request.
+constexpr int kStopLatencyMs = 20;
+
+} // namespace
 
 QString fileDigest(const QString& path)
 {
@@ -32,25 +37,10 @@ QString fileDigest(const QString& path)
     return QString::fromLatin1(hash.result().toHex());
 }
 
-namespace {
-
-// A pattern the directory iterator cannot compile matches no name but warns for every name it
-// is tried on. Dropping it lists the same files; when none is left, nothing is listed.
-void dropBrokenPatterns(QStringList* patterns)
+DuplicateFinderThread::DuplicateFinderThread(QObject* parent)
+    : QThread(parent), mTally(std::make_shared<DeliveryTally>())
 {
-    patterns->erase(
-        std::remove_if(patterns->begin(), patterns->end(),
-                       [](const QString& pattern) {
-                           return !QRegularExpression(
-                                       QRegularExpression::wildcardToRegularExpression(pattern))
-                                       .isValid();
-                       }),
-        patterns->end());
 }
-
-} // namespace
-
-DuplicateFinderThread::DuplicateFinderThread(QObject* parent) : QThread(parent) {}
 
 DuplicateFinderThread::~DuplicateFinderThread()
 {
@@ -60,7 +50,11 @@ DuplicateFinderThread::~DuplicateFinderThread()
 
 void DuplicateFinderThread::run()
 {
-    ScanEngine engine(this, parent(), &mDigests);
+    ScanEngine engine([this] { return isInterruptionRequested(); },
+                      [this](const QUuid& groupId, const QString& firstPath, const QString& path) {
+                          return post(groupId, firstPath, path);
+                      },
+                      &mDigests, &mProgress);
     mEngine = &engine;
     walk();
     engine.finish();
@@ -69,38 +63,39 @@ void DuplicateFinderThread::run()
 
 void DuplicateFinderThread::walk()
 {
+    const NameFilter filter(mFilter);
+    const StopCheck stop = [this] { return isInterruptionRequested(); };
     for (const QString& folder : qAsConst(mFolders)) {
         if (isInterruptionRequested())
             return;
         debugLog(QStringLiteral("mFilter: ") + mFilter);
-        QDirIterator::IteratorFlags flags = QDirIterator::Subdirectories;
-        QStringList nameFilters;
-        if (mFilter.isEmpty()) {
-            debugLog(QStringLiteral("mFilter: NO"));
-        } else {
-            debugLog(QStringLiteral("mFilter: YES"));
-            nameFilters = mFilter.split(QLatin1Char(','), Qt::KeepEmptyParts, Qt::CaseSensitive);
-            const QRegExp leadingBlanks(QStringLiteral("^\\s+"), Qt::CaseSensitive,
-                                        QRegExp::RegExp);
-            for (QString& part : nameFilters)
-                part.replace(leadingBlanks, QString());
-            dropBrokenPatterns(&nameFilters);
-        }
-        // An empty entry would walk the current directory, which nobody chose.
-        if (folder.isEmpty() || (!mFilter.isEmpty() && nameFilters.isEmpty()))
-            continue;
-        QDirIterator it(folder, nameFilters, QDir::Files, flags);
-        while (it.hasNext()) {
-            if (isInterruptionRequested())
-                return;
-            processFile(it.next());
-        }
+        debugLog(mFilter.isEmpty() ? QStringLiteral("mFilter: NO")
+                                   : QStringLiteral("mFilter: YES"));
+        if (!walkFolder(folder, filter, stop, [this](const QString& path) { processFile(path); }))
+            return;
     }
 }
 
 void DuplicateFinderThread::processFile(const QString& path)
 {
     mEngine->addFile(path);
+}
+
+// Lets the receiver catch up before flooding its queue; a stop still ends the wait.
+bool DuplicateFinderThread::post(const QUuid& groupId, const QString& firstPath,
+                                 const QString& path)
+{
+    const StopCheck stop = [this] { return isInterruptionRequested(); };
+    if (!mTally->makeRoom(kMaxUndelivered, kResumeAt, stop, kStopLatencyMs) || stop())
+        return false;
+    QObject* receiver = parent();
+    if (!receiver)
+        return true;
+    auto* event = new DuplicateEvent(groupId, firstPath, path);
+    event->mTally = mTally;
+    mTally->posted();
+    QCoreApplication::postEvent(receiver, event, Qt::NormalEventPriority);
+    return true;
 }
 
 } // namespace tarvik

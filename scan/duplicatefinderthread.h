@@ -1,24 +1,22 @@
 #pragma once
 
+#include "scan/scantypes.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QThread>
 #include <QUuid>
+#include <memory>
 
 namespace tarvik {
 
+class DeliveryTally;
 class ScanEngine;
 
 // MD5 of the whole file as 32 lowercase hex digits; empty when the file cannot be read to
 // its end.
 QString fileDigest(const QString& path);
-
-struct DigestEntry
-{
-    QUuid groupId;
-    QString firstPath;
-};
 
 // Walks mFolders and posts a DuplicateEvent to parent() for every file whose content was met
 // before. One object serves one scan. A stop is asked with requestInterruption(); the
@@ -28,13 +26,22 @@ class DuplicateFinderThread : public QThread
     Q_OBJECT
 
 public:
+    // Posted events still waiting for delivery at which the scan holds back, and the level it
+    // waits for before it posts again.
+    static constexpr int kMaxUndelivered = 256;
+    static constexpr int kResumeAt = kMaxUndelivered / 2;
+
     explicit DuplicateFinderThread(QObject* parent = nullptr);
     ~DuplicateFinderThread() override;
 
     // The digest of every duplicate group found, with the group's identity and first path.
+    // Written by the scan's own threads: read it only after finished().
     QHash<QString, DigestEntry> mDigests;
     QStringList mFolders;
     QString mFilter;
+
+    // Live figures of this scan, readable from any thread at any time.
+    const ScanProgress& progress() const { return mProgress; }
 
 protected:
     void run() override;
@@ -42,8 +49,11 @@ protected:
 private:
     void walk();
     void processFile(const QString& path);
+    bool post(const QUuid& groupId, const QString& firstPath, const QString& path);
 
     ScanEngine* mEngine = nullptr;
+    ScanProgress mProgress;
+    std::shared_ptr<DeliveryTally> mTally;
 };
 
 } // namespace tarvik

@@ -1,32 +1,16 @@
 #include "scan/scanengine.h"
 
 #include "scan/contentreader.h"
-#include "scan/duplicateevent.h"
-#include "scan/scancounters.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QThread>
-#include <chrono>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 namespace tarvik {
 
-namespace {
-
-constexpr auto kPollInterval = std::chrono::milliseconds(5);
-
-} // namespace
-
-ScanEngine::ScanEngine(QThread* owner, QObject* receiver, QHash<QString, DigestEntry>* digests)
-    : mOwner(owner), mReceiver(receiver), mDigests(digests),
-      mUndelivered(std::make_shared<std::atomic<int>>(0))
+ScanEngine::ScanEngine(StopCheck stop, DuplicateSink sink, QHash<QString, DigestEntry>* digests,
+                       ScanProgress* progress)
+    : mStop(std::move(stop)), mSink(std::move(sink)), mDigests(digests), mProgress(progress)
 {
-    mWorkerCount = qBound(1, QThread::idealThreadCount(), 4);
+    mWorkerCount = qBound(1, QThread::idealThreadCount(), kMaxWorkers);
     mFlushTimer.start();
 }
 
@@ -49,23 +33,10 @@ void ScanEngine::startWorkers()
 
 bool ScanEngine::firstVisit(const QString& path, qint64* size)
 {
-#ifdef Q_OS_UNIX
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    FileId id;
+    if (!regularFileId(path, &id, size) || mVisited.contains(id))
         return false;
-    *size = st.st_size;
-    const FileKey key{quint64(st.st_dev), quint64(st.st_ino)};
-    if (mVisitedIds.contains(key))
-        return false;
-    mVisitedIds.insert(key);
-#else
-    const QFileInfo info(path);
-    const QString key = info.canonicalFilePath();
-    if (key.isEmpty() || !info.isFile() || mVisitedPaths.contains(key))
-        return false;
-    *size = info.size();
-    mVisitedPaths.insert(key);
-#endif
+    mVisited.insert(id);
     return true;
 }
 
@@ -76,9 +47,8 @@ void ScanEngine::addFile(const QString& path)
     qint64 size = 0;
     if (!firstVisit(path, &size))
         return;
-    ScanCounters& counters = scanCounters();
-    counters.filesListed.fetch_add(1, std::memory_order_relaxed);
-    counters.bytesListed.fetch_add(size, std::memory_order_relaxed);
+    count(&ScanProgress::filesListed, 1);
+    count(&ScanProgress::bytesListed, size);
 
     SizeBucket*& bucket = mBuckets[size];
     if (!bucket) {
@@ -87,7 +57,12 @@ void ScanEngine::addFile(const QString& path)
         bucket = mBucketStore.back().get();
         bucket->size = size;
         bucket->pendingFirst = path;
+        bucket->listed = 1;
     } else {
+        // The second file of a size brings the first into the comparison too.
+        const int newcomers = ++bucket->listed == 2 ? 2 : 1;
+        count(&ScanProgress::filesToCompare, newcomers);
+        count(&ScanProgress::bytesToCompare, newcomers * size);
         mStaged.emplace_back(path, bucket);
     }
     // Work and results move in batches, but never wait long behind a slow walk.
@@ -106,15 +81,16 @@ void ScanEngine::submit()
         return;
     if (mWorkers.empty())
         startWorkers();
-    std::unique_lock<std::mutex> lock(mMutex);
-    while (mJobs.size() >= size_t(kMaxQueued)) {
-        lock.unlock();
-        if (!drain() || stopRequested())
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            if (mJobs.size() < size_t(kMaxQueued))
+                break;
+        }
+        if (!waitForFront() || !drain())
             return;
-        lock.lock();
-        if (mJobs.size() >= size_t(kMaxQueued))
-            mJobDone.wait_for(lock, kPollInterval);
     }
+    std::unique_lock<std::mutex> lock(mMutex);
     bool woke = false;
     for (const auto& staged : mStaged) {
         mJobs.emplace_back();
@@ -134,17 +110,29 @@ void ScanEngine::submit()
         mWorkReady.notify_all();
 }
 
+// Waits until the oldest job is done; false when the scan was stopped instead.
+bool ScanEngine::waitForFront()
+{
+    std::unique_lock<std::mutex> lock(mMutex);
+    mJobDone.wait(lock, [this] { return mStopped || mJobs.empty() || mJobs.front().done; });
+    return !mStopped && !stopRequested();
+}
+
 void ScanEngine::finish()
 {
+    if (mProgress)
+        mProgress->walkDone = true;
     submit();
     for (;;) {
         if (!drain() || stopRequested())
             return;
-        std::unique_lock<std::mutex> lock(mMutex);
-        if (mJobs.empty())
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            if (mJobs.empty())
+                return;
+        }
+        if (!waitForFront())
             return;
-        if (!mJobs.front().done)
-            mJobDone.wait_for(lock, kPollInterval);
     }
 }
 
@@ -160,36 +148,18 @@ bool ScanEngine::drain()
         }
     }
     for (const Job& job : ready) {
-        if (!post(job.groupId, job.firstPath, job.path))
+        if (stopRequested() || (mSink && !mSink(job.groupId, job.firstPath, job.path)))
             return false;
+        count(&ScanProgress::groups, job.opensGroup ? 1 : 0);
+        count(&ScanProgress::duplicates, 1);
+        count(&ScanProgress::reclaimableBytes, job.bucket->size);
     }
-    return true;
-}
-
-bool ScanEngine::post(const QUuid& groupId, const QString& firstPath, const QString& path)
-{
-    // Let the receiver catch up before flooding its queue; a stop still ends the wait.
-    if (mUndelivered->load() >= kMaxUndelivered) {
-        while (mUndelivered->load() > kMaxUndelivered / 2) {
-            if (stopRequested())
-                return false;
-            QThread::usleep(500);
-        }
-    }
-    if (stopRequested())
-        return false;
-    if (!mReceiver)
-        return true;
-    auto* event = new DuplicateEvent(groupId, firstPath, path);
-    event->mUndelivered = mUndelivered;
-    mUndelivered->fetch_add(1);
-    QCoreApplication::postEvent(mReceiver, event, Qt::NormalEventPriority);
     return true;
 }
 
 void ScanEngine::workerLoop()
 {
-    ContentReader reader(mOwner);
+    ContentReader reader(mStop, mProgress);
     std::unique_lock<std::mutex> lock(mMutex);
     for (;;) {
         mWorkReady.wait(lock, [this] { return mQuit || !mReady.empty(); });
@@ -202,23 +172,34 @@ void ScanEngine::workerLoop()
         lock.unlock();
         const Outcome outcome = stopRequested() ? Outcome::Stopped : resolve(reader, *bucket, *job);
         lock.lock();
-        if (outcome == Outcome::Stopped)
+        if (outcome == Outcome::Stopped) {
+            mStopped = true;
+            mJobDone.notify_all();
             return;
-        job->report = outcome == Outcome::Duplicate;
-        job->done = true;
-        if (!job->newGroupMd5.isEmpty()) {
-            const QString hex = QString::fromLatin1(job->newGroupMd5.toHex());
-            if (!mDigests->contains(hex))
-                mDigests->insert(hex, DigestEntry{job->groupId, job->firstPath});
         }
-        if (bucket->queue.empty()) {
-            bucket->scheduled = false;
-        } else {
-            mReady.push_back(bucket);
-            mWorkReady.notify_one();
-        }
-        mJobDone.notify_one();
+        jobResolved(bucket, job, outcome);
     }
+}
+
+// Under mMutex.
+void ScanEngine::jobResolved(SizeBucket* bucket, Job* job, Outcome outcome)
+{
+    job->report = outcome == Outcome::Duplicate;
+    job->done = true;
+    count(&ScanProgress::filesCompared, 1);
+    count(&ScanProgress::bytesCompared, bucket->size);
+    if (job->opensGroup) {
+        const QString hex = QString::fromLatin1(job->newGroupMd5.toHex());
+        if (!mDigests->contains(hex))
+            mDigests->insert(hex, DigestEntry{job->groupId, job->firstPath});
+    }
+    if (bucket->queue.empty()) {
+        bucket->scheduled = false;
+    } else {
+        mReady.push_back(bucket);
+        mWorkReady.notify_one();
+    }
+    mJobDone.notify_all();
 }
 
 ScanEngine::Outcome ScanEngine::resolve(ContentReader& reader, SizeBucket& bucket, Job& job)
@@ -227,16 +208,17 @@ ScanEngine::Outcome ScanEngine::resolve(ContentReader& reader, SizeBucket& bucke
     const bool large = size > kFingerprintFrom;
     if (!bucket.opened) {
         bucket.opened = true;
-        ContentClass first;
-        first.firstPath = bucket.pendingFirst;
+        const QString first = bucket.pendingFirst;
         bucket.pendingFirst.clear();
+        count(&ScanProgress::filesCompared, 1);
+        count(&ScanProgress::bytesCompared, size);
         quint64 key = 0;
         const ContentReader::Result r =
-            large ? reader.fingerprint(first.firstPath, size, &key) : ContentReader::Result::Ok;
+            large ? reader.fingerprint(first, size, &key) : ContentReader::Result::Ok;
         if (r == ContentReader::Result::Stopped)
             return Outcome::Stopped;
         if (r == ContentReader::Result::Ok)
-            bucket.classes[key].push_back(first);
+            bucket.classes[key].emplace_back(first, 0, false);
     }
     quint64 key = 0;
     if (large) {
@@ -263,29 +245,27 @@ ScanEngine::Outcome ScanEngine::resolveAmong(ContentReader& reader, Classes& cla
     }
     if (live > 1)
         return resolveByHash(reader, classes, size, job);
-    if (live == 1) {
-        const Outcome outcome = confirm(reader, *only, size, job);
-        if (outcome != Outcome::Unique)
-            return outcome;
-        if (!only->dead) {
-            classes.push_back(
-                ContentClass{job.path, job.hash, job.hashed, false, QUuid(), QByteArray()});
-            return Outcome::Unique;
-        }
-        // A first that cannot be read was never a first; one already shown stays, unmatched.
-        if (only->groupId.isNull())
-            classes.erase(classes.begin() + (only - classes.data()));
-        return resolveAmong(reader, classes, size, job);
+    if (live == 0) {
+        classes.emplace_back(job.path, 0, false);
+        return Outcome::Unique;
     }
-    classes.push_back(ContentClass{job.path, 0, false, false, QUuid(), QByteArray()});
-    return Outcome::Unique;
+    const Outcome outcome = confirm(reader, *only, size, job);
+    if (outcome != Outcome::Unique)
+        return outcome;
+    if (!only->dead) {
+        classes.emplace_back(job.path, job.hash, job.hashed);
+        return Outcome::Unique;
+    }
+    // A first that cannot be read was never a first; one already shown stays, unmatched.
+    if (only->groupId.isNull())
+        classes.erase(classes.begin() + (only - classes.data()));
+    return resolveAmong(reader, classes, size, job);
 }
 
 ScanEngine::Outcome ScanEngine::resolveByHash(ContentReader& reader, Classes& classes, qint64 size,
                                               Job& job)
 {
-    quint64 hash = 0;
-    switch (reader.hash(job.path, size, &hash, true)) {
+    switch (reader.hash(job.path, size, &job.hash, true)) {
     case ContentReader::Result::Ok:
         break;
     case ContentReader::Result::Failed:
@@ -293,40 +273,69 @@ ScanEngine::Outcome ScanEngine::resolveByHash(ContentReader& reader, Classes& cl
     case ContentReader::Result::Stopped:
         return Outcome::Stopped;
     }
+    job.hashed = true;
     // Candidates with a known hash first; the others only if none of those matched. At most
     // one class can hold the same bytes, so the order does not change the answer.
-    for (int pass = 0; pass < 2; ++pass) {
-        for (size_t i = 0; i < classes.size();) {
-            ContentClass& c = classes[i];
-            if (c.dead || (pass == 0) != c.hashed) {
-                ++i;
-                continue;
-            }
-            if (pass == 1) {
-                const ContentReader::Result r = reader.hash(c.firstPath, size, &c.hash);
-                if (r == ContentReader::Result::Stopped)
-                    return Outcome::Stopped;
-                if (r == ContentReader::Result::Failed && c.groupId.isNull()) {
-                    classes.erase(classes.begin() + qptrdiff(i));
-                    continue;
-                }
-                c.hashed = r == ContentReader::Result::Ok;
-                c.dead = !c.hashed;
-            }
-            if (c.dead || c.hash != hash) {
-                ++i;
-                continue;
-            }
-            const Outcome outcome = confirm(reader, c, size, job);
-            if (outcome != Outcome::Unique)
-                return outcome;
-            if (c.dead && c.groupId.isNull())
-                classes.erase(classes.begin() + qptrdiff(i));
-            else
-                ++i;
+    Outcome outcome = matchHashed(reader, classes, size, job);
+    if (outcome == Outcome::Unique)
+        outcome = matchUnhashed(reader, classes, size, job);
+    if (outcome == Outcome::Unique)
+        classes.emplace_back(job.path, job.hash, true);
+    return outcome;
+}
+
+ScanEngine::Outcome ScanEngine::matchHashed(ContentReader& reader, Classes& classes, qint64 size,
+                                            Job& job)
+{
+    for (size_t i = 0; i < classes.size();) {
+        ContentClass& c = classes[i];
+        if (c.dead || !c.hashed || c.hash != job.hash) {
+            ++i;
+            continue;
         }
+        const Outcome outcome = confirm(reader, c, size, job);
+        if (outcome != Outcome::Unique)
+            return outcome;
+        if (c.dead && c.groupId.isNull())
+            classes.erase(classes.begin() + qptrdiff(i));
+        else
+            ++i;
     }
-    classes.push_back(ContentClass{job.path, hash, true, false, QUuid(), QByteArray()});
+    return Outcome::Unique;
+}
+
+// Classes whose first was never hashed: hash it now; one that cannot be read is dropped, or
+// marked dead when its group is already shown.
+ScanEngine::Outcome ScanEngine::matchUnhashed(ContentReader& reader, Classes& classes, qint64 size,
+                                              Job& job)
+{
+    for (size_t i = 0; i < classes.size();) {
+        ContentClass& c = classes[i];
+        if (c.dead || c.hashed) {
+            ++i;
+            continue;
+        }
+        const ContentReader::Result r = reader.hash(c.firstPath, size, &c.hash);
+        if (r == ContentReader::Result::Stopped)
+            return Outcome::Stopped;
+        if (r == ContentReader::Result::Failed && c.groupId.isNull()) {
+            classes.erase(classes.begin() + qptrdiff(i));
+            continue;
+        }
+        c.hashed = r == ContentReader::Result::Ok;
+        c.dead = !c.hashed;
+        if (c.dead || c.hash != job.hash) {
+            ++i;
+            continue;
+        }
+        const Outcome outcome = confirm(reader, c, size, job);
+        if (outcome != Outcome::Unique)
+            return outcome;
+        if (c.dead && c.groupId.isNull())
+            classes.erase(classes.begin() + qptrdiff(i));
+        else
+            ++i;
+    }
     return Outcome::Unique;
 }
 
@@ -343,8 +352,8 @@ ScanEngine::Outcome ScanEngine::confirm(ContentReader& reader, ContentClass& gro
     case ContentReader::Match::Equal:
         if (newGroup) {
             group.groupId = QUuid::createUuid();
-            group.md5 = md5;
             job.newGroupMd5 = md5;
+            job.opensGroup = true;
         }
         job.groupId = group.groupId;
         job.firstPath = group.firstPath;

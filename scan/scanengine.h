@@ -1,13 +1,13 @@
 #pragma once
 
-#include "scan/duplicatefinderthread.h"
+#include "scan/inputfile.h"
+#include "scan/scantypes.h"
 
 #include <QElapsedTimer>
 #include <QHash>
 #include <QSet>
 #include <QString>
 #include <QUuid>
-#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -19,18 +19,17 @@ namespace tarvik {
 
 class ContentReader;
 
-// Finds the duplicates among the files handed to it in walk order and posts one
-// DuplicateEvent per duplicate, in that order, exactly as digesting every file one after
-// another would, but reading only what can matter: a file is looked at once a second file of
-// its size turns up, a short fingerprint of head and tail parts large files before a full read,
-// a fast hash finds the candidate among several, and every match is confirmed byte for byte
-// against its group's first file. The MD5 is computed once per group, as its key. Files of
-// different sizes are resolved on worker threads; events leave from the owner thread only.
+// Finds the duplicates among the files handed to it in walk order and hands each one to the
+// sink, in that order, exactly as digesting every file one after another would, but reading
+// only what can matter: a file is looked at once a second file of its size turns up, a short
+// fingerprint of head and tail parts large files before a full read, a fast hash finds the
+// candidate among several, and every match is confirmed byte for byte against its group's first
+// file. The MD5 is computed once per group, as its key. Files of different sizes are resolved on
+// worker threads; the sink is called only from the thread that feeds the engine.
+// Needs no event loop and no QThread: whoever runs it brings the stop check and the sink.
 class ScanEngine
 {
 public:
-    // Posted events still waiting for delivery at which the engine holds back.
-    static constexpr int kMaxUndelivered = 256;
     // Files waiting to be resolved at which the walk holds back.
     static constexpr int kMaxQueued = 4096;
     // Files handed to the workers at a time, and between looks for finished ones.
@@ -38,20 +37,21 @@ public:
     static constexpr qint64 kFlushMs = 50;
     // Files above this size are told apart by a fingerprint before any full read.
     static constexpr qint64 kFingerprintFrom = 64 * 1024;
+    // Reading is the bottleneck: more workers than cores only add seeks.
+    static constexpr int kMaxWorkers = 4;
 
-    ScanEngine(QThread* owner, QObject* receiver, QHash<QString, DigestEntry>* digests);
+    // digests receives one entry per group, written from the worker threads: read it only once
+    // finish() has returned. progress may be null.
+    ScanEngine(StopCheck stop, DuplicateSink sink, QHash<QString, DigestEntry>* digests,
+               ScanProgress* progress = nullptr);
     ~ScanEngine();
     ScanEngine(const ScanEngine&) = delete;
     ScanEngine& operator=(const ScanEngine&) = delete;
 
-    // Called from the owner thread, in walk order.
+    // Called from the feeding thread, in walk order.
     void addFile(const QString& path);
-    // Waits for the files still being resolved and posts their events.
+    // Waits for the files still being resolved and hands out their duplicates.
     void finish();
-
-    // Shared with every posted event, whose destructor counts itself off; outlives the engine
-    // as long as an event does.
-    using Counter = std::shared_ptr<std::atomic<int>>;
 
 private:
     struct Job;
@@ -59,12 +59,18 @@ private:
     // Files of one content met so far: the first of them stands for all.
     struct ContentClass
     {
+        ContentClass(const QString& path, quint64 contentHash, bool isHashed)
+            : firstPath(path), hash(contentHash), hashed(isHashed)
+        {
+        }
+
         QString firstPath;
         quint64 hash = 0;
         bool hashed = false;
+        // The first could not be read: nothing can be matched against it any more.
         bool dead = false;
+        // Null until a second file of this content turns up.
         QUuid groupId;
-        QByteArray md5;
     };
     using Classes = std::vector<ContentClass>;
 
@@ -72,6 +78,8 @@ private:
     {
         qint64 size = 0;
         QString pendingFirst;
+        // Feeding thread only.
+        int listed = 0;
         bool opened = false;
         QHash<quint64, Classes> classes;
         std::deque<Job*> queue;
@@ -84,6 +92,7 @@ private:
         SizeBucket* bucket = nullptr;
         bool done = false;
         bool report = false;
+        bool opensGroup = false;
         QUuid groupId;
         QString firstPath;
         QByteArray newGroupMd5;
@@ -96,35 +105,32 @@ private:
     bool firstVisit(const QString& path, qint64* size);
     void startWorkers();
     void workerLoop();
+    void jobResolved(SizeBucket* bucket, Job* job, Outcome outcome);
     Outcome resolve(ContentReader& reader, SizeBucket& bucket, Job& job);
     Outcome resolveAmong(ContentReader& reader, Classes& classes, qint64 size, Job& job);
     Outcome resolveByHash(ContentReader& reader, Classes& classes, qint64 size, Job& job);
+    Outcome matchHashed(ContentReader& reader, Classes& classes, qint64 size, Job& job);
+    Outcome matchUnhashed(ContentReader& reader, Classes& classes, qint64 size, Job& job);
     Outcome confirm(ContentReader& reader, ContentClass& group, qint64 size, Job& job);
     void submit();
+    bool waitForFront();
     bool drain();
-    bool post(const QUuid& groupId, const QString& firstPath, const QString& path);
-    bool stopRequested() const { return mOwner->isInterruptionRequested(); }
+    bool stopRequested() const { return mStop && mStop(); }
+    void count(std::atomic<qint64> ScanProgress::*figure, qint64 amount)
+    {
+        if (mProgress)
+            ScanProgress::add(mProgress->*figure, amount);
+    }
 
-    QThread* mOwner;
-    QObject* mReceiver;
+    const StopCheck mStop;
+    const DuplicateSink mSink;
     QHash<QString, DigestEntry>* mDigests;
-    Counter mUndelivered;
+    ScanProgress* mProgress;
 
-    // Owner thread only.
+    // Feeding thread only.
     QHash<qint64, SizeBucket*> mBuckets;
     std::vector<std::unique_ptr<SizeBucket>> mBucketStore;
-    struct FileKey
-    {
-        quint64 device;
-        quint64 inode;
-        bool operator==(const FileKey& o) const { return device == o.device && inode == o.inode; }
-    };
-    friend uint qHash(const FileKey& key, uint seed)
-    {
-        return ::qHash(key.inode, seed) ^ ::qHash(key.device, seed ^ 0x9e3779b9u);
-    }
-    QSet<FileKey> mVisitedIds;
-    QSet<QString> mVisitedPaths;
+    QSet<FileId> mVisited;
     std::vector<std::pair<QString, SizeBucket*>> mStaged;
     int mSinceFlush = 0;
     QElapsedTimer mFlushTimer;
@@ -136,6 +142,8 @@ private:
     std::deque<Job> mJobs;
     std::deque<SizeBucket*> mReady;
     bool mQuit = false;
+    // A worker met the stop: the jobs it held will never be done.
+    bool mStopped = false;
     std::vector<std::thread> mWorkers;
     int mWorkerCount = 1;
 };

@@ -241,7 +241,7 @@ void ScanTest::holdsBackWhileEventsWaitUndelivered()
     qInfo("held-back thread deleted in %lld ms", timer.elapsed());
     QVERIFY(timer.elapsed() < 2000);
     QCoreApplication::sendPostedEvents(&sink, DuplicateEvent::eventType);
-    QCOMPARE(sink.events.size(), ScanEngine::kMaxUndelivered);
+    QCOMPARE(sink.events.size(), DuplicateFinderThread::kMaxUndelivered);
     for (const SeenEvent& e : qAsConst(sink.events))
         QVERIFY(e.groupId == sink.events[0].groupId && e.firstPath == sink.events[0].firstPath);
 }

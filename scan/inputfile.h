@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <memory>
+
+class QFile;
+
+namespace tarvik {
+
+// A read-only regular file for the scan, read by position. Whatever a name stands for (a FIFO,
+// a device), opening never blocks and only a regular file counts as open.
+class InputFile
+{
+public:
+    explicit InputFile(const QString& path);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    bool isOpen() const;
+    // A hint that the whole file will be read from the start.
+    void expectSequential(qint64 size);
+    // Reads up to count bytes from where the last read ended, fewer only at the end of the
+    // file; -1 on failure.
+    qint64 read(char* data, qint64 count);
+    qint64 readAt(char* data, qint64 count, qint64 offset);
+
+private:
+    qint64 mOffset = 0;
+    int mFd = -1;
+    std::unique_ptr<QFile> mFile;
+};
+
+// Which file a path names, so that a file reached twice (hard links, links, a folder listed
+// twice) is met once: device and inode where the system has them, else the canonical path.
+struct FileId
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    QString canonicalPath;
+
+    bool operator==(const FileId& o) const
+    {
+        return device == o.device && inode == o.inode && canonicalPath == o.canonicalPath;
+    }
+};
+
+inline uint qHash(const FileId& id, uint seed = 0)
+{
+    return ::qHash(id.inode, seed) ^ ::qHash(id.device, seed ^ 0x9e3779b9u) ^
+           ::qHash(id.canonicalPath, seed);
+}
+
+// The identity and size of a regular file (links followed); false for anything else.
+bool regularFileId(const QString& path, FileId* id, qint64* size);
+
+} // namespace tarvik

@@ -1,0 +1,84 @@
+#include "scan/inputfile.h"
+
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarvik {
+
+// Whole files read in order gain from a larger read-ahead window.
+static constexpr qint64 kSequentialFrom = 1024 * 1024;
+
+InputFile::InputFile(const QString& path)
+{
+    // O_NONBLOCK means nothing to a regular file, but keeps a FIFO from hanging the open.
+    mFd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (mFd < 0)
+        return;
+    struct stat st;
+    if (::fstat(mFd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(mFd);
+        mFd = -1;
+    }
+}
+
+InputFile::~InputFile()
+{
+    if (mFd >= 0)
+        ::close(mFd);
+}
+
+bool InputFile::isOpen() const
+{
+    return mFd >= 0;
+}
+
+void InputFile::expectSequential(qint64 size)
+{
+#ifdef POSIX_FADV_SEQUENTIAL
+    if (size > kSequentialFrom)
+        ::posix_fadvise(mFd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#else
+    Q_UNUSED(size);
+#endif
+}
+
+qint64 InputFile::read(char* data, qint64 count)
+{
+    const qint64 done = readAt(data, count, mOffset);
+    if (done > 0)
+        mOffset += done;
+    return done;
+}
+
+qint64 InputFile::readAt(char* data, qint64 count, qint64 offset)
+{
+    qint64 done = 0;
+    while (done < count) {
+        const ssize_t got = ::pread(mFd, data + done, size_t(count - done), off_t(offset + done));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
+bool regularFileId(const QString& path, FileId* id, qint64* size)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    id->device = quint64(st.st_dev);
+    id->inode = quint64(st.st_ino);
+    *size = qint64(st.st_size);
+    return true;
+}
+
+} // namespace tarvik

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QUuid>
+#include <QtGlobal>
+#include <atomic>
+#include <functional>
+
+namespace tarvik {
+
+// Asked between files and between blocks, from every thread of a scan; true ends it.
+using StopCheck = std::function<bool()>;
+
+// Receives each duplicate found, in walk order, on the thread that feeds the engine: the group
+// it belongs to, the first file met with that content, and the file just found. Returning false
+// ends the scan.
+using DuplicateSink =
+    std::function<bool(const QUuid& groupId, const QString& firstPath, const QString& path)>;
+
+// One entry per duplicate group, under the group's MD5.
+struct DigestEntry
+{
+    QUuid groupId;
+    QString firstPath;
+};
+
+// What one scan has done so far. The engine's threads only add; anyone may read at any time
+// (a timer in the window, a progress line on a terminal), so each figure is its own atomic and
+// the set is only roughly coherent while the scan runs. Once the scan has returned, the
+// figures are final and agree with the duplicates handed out.
+struct ScanProgress
+{
+    std::atomic<qint64> filesListed{0};
+    std::atomic<qint64> bytesListed{0};
+    // Files that share their size with another, and so have to be looked at.
+    std::atomic<qint64> filesToCompare{0};
+    std::atomic<qint64> bytesToCompare{0};
+    std::atomic<qint64> filesCompared{0};
+    std::atomic<qint64> bytesCompared{0};
+    // Bytes actually read from disk, including re-reads.
+    std::atomic<qint64> bytesRead{0};
+    // Counted as the duplicates are handed out, in walk order.
+    std::atomic<qint64> groups{0};
+    std::atomic<qint64> duplicates{0};
+    std::atomic<qint64> reclaimableBytes{0};
+    std::atomic<bool> walkDone{false};
+
+    static void add(std::atomic<qint64>& figure, qint64 amount)
+    {
+        figure.fetch_add(amount, std::memory_order_relaxed);
+    }
+};
+
+} // namespace tarvik
