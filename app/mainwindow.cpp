@@ -1,19 +1,43 @@
 #include "app/mainwindow.h"
 
+#include "core/appsettings.h"
 #include "ui/launcherwidget.h"
 #include "ui/newsearchwidget.h"
 #include "ui/resultwidget.h"
 
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QStackedWidget>
 
 namespace tarvik {
+
+namespace {
+
+const QRect kFirstGeometry(100, 100, 480, 600);
+
+// A window whose title bar no screen shows could not be moved back by the user.
+bool reachable(const QRect& geometry)
+{
+    const QRect titleBar(geometry.x(), geometry.y(), geometry.width(), 30);
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect seen = screen->availableGeometry().intersected(titleBar);
+        if (seen.width() >= 50 && seen.height() >= 10)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(tr("Tarvik Duplicate Finder"));
-    setGeometry(100, 100, 480, 600);
+    setGeometry(kFirstGeometry);
+    const QRect remembered = AppSettings::windowGeometry();
+    if (remembered.isValid() && reachable(remembered))
+        setGeometry(remembered);
 
     mStackedWidget = new QStackedWidget(this);
     setCentralWidget(mStackedWidget);
@@ -28,17 +52,27 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     connect(mLauncherWidget, SIGNAL(getStartedEvent()), this, SLOT(onGetStarted()));
     connect(mNewSearchWidget, SIGNAL(startedScan()), this, SLOT(onStartedScan()));
     connect(mResultWidget, SIGNAL(back()), this, SLOT(onBack()));
+
+    // The last search comes back, but the launcher still greets the user.
+    for (const QString& folder : AppSettings::lastFolders())
+        mNewSearchWidget->addFolder(folder);
+    mNewSearchWidget->setFilterText(AppSettings::lastFilter());
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    if (geometry() != kFirstGeometry)
+        AppSettings::setWindowGeometry(geometry());
+}
 
 void MainWindow::onGetStarted()
 {
-    const QString folder = QFileDialog::getExistingDirectory(this, tr("Add Folder"), QString(),
-                                                             QFileDialog::ShowDirsOnly |
-                                                                 QFileDialog::DontResolveSymlinks);
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, tr("Add Folder"), AppSettings::dialogFolder(),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     if (folder.isEmpty())
         return;
+    AppSettings::setChosenFolder(folder);
     mNewSearchWidget->addFolder(folder);
     mStackedWidget->setCurrentWidget(mNewSearchWidget);
 }
@@ -47,6 +81,7 @@ void MainWindow::onStartedScan()
 {
     const QStringList folders = mNewSearchWidget->folders();
     const QString filter = mNewSearchWidget->filterText();
+    AppSettings::setLastSearch(folders, filter);
     mResultWidget->setFolders(folders);
     mResultWidget->setFilter(filter);
     mStackedWidget->setCurrentWidget(mResultWidget);

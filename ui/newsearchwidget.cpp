@@ -1,6 +1,7 @@
 #include "ui/newsearchwidget.h"
 
 #include "core/appdirs.h"
+#include "core/appsettings.h"
 #include "ui/toolbar.h"
 #include "ui/toolmenu.h"
 
@@ -74,6 +75,11 @@ QString NewSearchWidget::filterText() const
     return mFilterEdit->text();
 }
 
+void NewSearchWidget::setFilterText(const QString& filter)
+{
+    mFilterEdit->setText(filter);
+}
+
 void NewSearchWidget::onPressStartScanButton()
 {
     emit startedScan();
@@ -81,11 +87,13 @@ void NewSearchWidget::onPressStartScanButton()
 
 void NewSearchWidget::onPressAddFolderButton()
 {
-    const QString folder = QFileDialog::getExistingDirectory(this, tr("Add Folder"), QString(),
-                                                             QFileDialog::ShowDirsOnly |
-                                                                 QFileDialog::DontResolveSymlinks);
-    if (!folder.isEmpty())
-        addFolder(folder);
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, tr("Add Folder"), AppSettings::dialogFolder(),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (folder.isEmpty())
+        return;
+    AppSettings::setChosenFolder(folder);
+    addFolder(folder);
 }
 
 void NewSearchWidget::onPressRemoveFolderButton()

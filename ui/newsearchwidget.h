@@ -27,6 +27,7 @@ public:
     void addFolder(const QString& folder);
     QStringList folders() const;
     QString filterText() const;
+    void setFilterText(const QString& filter);
 
 signals:
     void startedScan();

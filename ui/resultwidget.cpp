@@ -36,6 +36,8 @@ namespace {
 constexpr qint64 kTurnNs = 40 * 1000 * 1000;
 constexpr qint64 kMinSliceNs = 4 * 1000 * 1000;
 constexpr qint64 kMaxSliceNs = 20 * 1000 * 1000;
+// How often the status line follows a running scan.
+constexpr int kStatusRefreshMs = 250;
 
 // Birth time where the file system keeps one, else the last status change.
 QDateTime createdTime(const QFileInfo& info)
@@ -89,6 +91,11 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
     mScanningLabel = new QLabel(QStringLiteral("Scanning..."), this);
     mToolBarLayout->addWidget(mScanningLabel, 0);
 
+    mStopButton = makeToolButton(mToolBar, QStringLiteral("StopButton"), tr("Stop Scan"));
+    connect(mStopButton, SIGNAL(clicked()), this, SLOT(onPressStopButton()));
+    mStopButton->setVisible(false);
+    mToolBarLayout->addWidget(mStopButton, 0);
+
     mToolBarLayout->addStretch(0);
 
     mToolMenu = new ToolMenu(this);
@@ -110,6 +117,14 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
                                  << tr("Name") << tr("Size") << tr("Create") << tr("Location"));
     mTreeWidget->setColumnWidth(0, 200);
     mLayout->addWidget(mTreeWidget, 0);
+
+    mStatusLabel = new QLabel(this);
+    mStatusLabel->setObjectName(QStringLiteral("StatusLabel"));
+    mStatusLabel->setWordWrap(true);
+    mLayout->addWidget(mStatusLabel, 0);
+    mStatusTimer = new QTimer(this);
+    mStatusTimer->setInterval(kStatusRefreshMs);
+    connect(mStatusTimer, SIGNAL(timeout()), this, SLOT(refreshStatus()));
 
     // Replaced, unstarted, by the first startScan.
     mThread = new DuplicateFinderThread(this);
@@ -148,6 +163,12 @@ void ResultWidget::resetScan()
     mPendingTimer->stop();
     mSinceSlice.invalidate();
     mFinishWhenAdded = false;
+    mStopPressed = false;
+    mEndText.clear();
+    mCopyGroups = 0;
+    mCopies = 0;
+    mReclaimable = 0;
+    mStatusLabel->clear();
     mThread = new DuplicateFinderThread(this);
     connect(mThread, SIGNAL(started()), this, SLOT(startedThread()));
     connect(mThread, SIGNAL(finished()), this, SLOT(finishedThread()));
@@ -204,16 +225,19 @@ void ResultWidget::addPendingDuplicates()
 void ResultWidget::addDuplicate(const Duplicate& duplicate)
 {
     QTreeWidgetItem* groupItem = mGroupItems.value(duplicate.groupId, nullptr);
+    bool created = false;
     if (!groupItem) {
         groupItem = addGroupItem();
         mGroupItems.insert(duplicate.groupId, groupItem);
         addFileItem(groupItem, duplicate.firstPath);
-        addFileItem(groupItem, duplicate.duplicatePath);
-        if (groupItem->treeWidget())
-            groupItem->setExpanded(true);
-        return;
+        ++mCopyGroups;
+        created = true;
     }
-    addFileItem(groupItem, duplicate.duplicatePath);
+    QTreeWidgetItem* item = addFileItem(groupItem, duplicate.duplicatePath);
+    if (created && groupItem->treeWidget())
+        groupItem->setExpanded(true);
+    ++mCopies;
+    mReclaimable += item->data(0, FileStampRole).value<FileStamp>().size;
 }
 
 QTreeWidgetItem* ResultWidget::addGroupItem()
@@ -291,10 +315,24 @@ void ResultWidget::onPressFileRemoveButton()
     // The row goes exactly when the file has left its place, whatever the call said.
     if (FileStamp::of(path).sameEntry(stamp))
         return;
-    if (QTreeWidgetItem* group = item->parent()) {
-        group->removeChild(item);
-        delete item;
+    removeFileRow(item);
+}
+
+void ResultWidget::removeFileRow(QTreeWidgetItem* item)
+{
+    QTreeWidgetItem* group = item->parent();
+    if (!group)
+        return;
+    if (group->childCount() >= 2) {
+        --mCopies;
+        mReclaimable -= qMax<qint64>(0, item->data(0, FileStampRole).value<FileStamp>().size);
+        if (group->childCount() == 2)
+            --mCopyGroups;
     }
+    group->removeChild(item);
+    delete item;
+    if (!mEndText.isEmpty())
+        refreshStatus();
 }
 
 void ResultWidget::onPressMenuButton()
@@ -346,6 +384,12 @@ void ResultWidget::hideSpinner()
     mSpinnerMovie->stop();
     mSpinnerLabel->setVisible(false);
     mScanningLabel->setVisible(false);
+    mStopButton->setVisible(false);
+    mStatusTimer->stop();
+    const QString elapsed = elapsedText(mScanClock.isValid() ? mScanClock.elapsed() : 0);
+    mEndText =
+        mStopPressed ? tr("Stopped after %1: ").arg(elapsed) : tr("Done in %1: ").arg(elapsed);
+    refreshStatus();
 }
 
 void ResultWidget::startedThread()
@@ -353,6 +397,46 @@ void ResultWidget::startedThread()
     mSpinnerMovie->start();
     mSpinnerLabel->setVisible(true);
     mScanningLabel->setVisible(true);
+    mStopButton->setVisible(true);
+    mScanClock.start();
+    mStatusTimer->start();
+    refreshStatus();
+}
+
+void ResultWidget::onPressStopButton()
+{
+    if (!mThread || !mThread->isRunning())
+        return;
+    // The same stop a new scan makes, but what was found stays and keeps arriving.
+    mStopPressed = true;
+    mThread->requestInterruption();
+}
+
+QString ResultWidget::foundText() const
+{
+    const QLocale locale;
+    return tr("%1 groups, %2 duplicate files, %3 reclaimable")
+        .arg(locale.toString(mCopyGroups), locale.toString(mCopies), compactSize(mReclaimable));
+}
+
+void ResultWidget::refreshStatus()
+{
+    if (!mEndText.isEmpty()) {
+        mStatusLabel->setText(mEndText + foundText());
+        return;
+    }
+    if (!mThread)
+        return;
+    const ScanProgress& p = mThread->progress();
+    const QLocale locale;
+    mStatusLabel->setText(
+        tr("Listed %1 files (%2) · compared %3 of %4 (%5 of %6) · found %7 groups, %8 "
+           "duplicate files · %9")
+            .arg(locale.toString(p.filesListed.load()), compactSize(p.bytesListed.load()),
+                 locale.toString(p.filesCompared.load()), locale.toString(p.filesToCompare.load()),
+                 compactSize(p.bytesCompared.load()), compactSize(p.bytesToCompare.load()),
+                 locale.toString(p.groups.load()), locale.toString(p.duplicates.load()),
+                 elapsedText(mScanClock.elapsed())));
 }
 
 void ResultWidget::update() {}

@@ -59,8 +59,11 @@ private slots:
     void onItemEntered(QTreeWidgetItem* item, int column);
     void finishedThread();
     void startedThread();
+    // Kept empty: it hides QWidget::update(), so nothing in this page may repaint through it.
     void update();
     void addPendingDuplicates();
+    void onPressStopButton();
+    void refreshStatus();
 
 private:
     struct Duplicate
@@ -75,6 +78,8 @@ private:
     void handleDuplicateEvent(DuplicateEvent* event);
     void addDuplicate(const Duplicate& duplicate);
     void hideSpinner();
+    void removeFileRow(QTreeWidgetItem* item);
+    QString foundText() const;
     QTreeWidgetItem* addGroupItem();
     QTreeWidgetItem* addFileItem(QTreeWidgetItem* groupItem, const QString& path);
 
@@ -94,6 +99,18 @@ private:
     TreeWidget* mTreeWidget;
     QHash<QUuid, QTreeWidgetItem*> mGroupItems;
     DuplicateFinderThread* mThread;
+    QToolButton* mStopButton;
+    QLabel* mStatusLabel;
+    QTimer* mStatusTimer;
+    QElapsedTimer mScanClock;
+    bool mStopPressed = false;
+    QString mEndText;
+
+    // What the tree shows: groups that still hold two or more files, the files beyond each
+    // group's first, and the bytes those take.
+    int mCopyGroups = 0;
+    qint64 mCopies = 0;
+    qint64 mReclaimable = 0;
 
     // Shared by every row: one provider, one date format and one set of texts for the page.
     QFileIconProvider mIconProvider;

@@ -1,0 +1,86 @@
+#include "core/appsettings.h"
+
+#include "core/registry.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace tarvik::AppSettings {
+
+namespace {
+
+const QString kPath = QStringLiteral("global");
+
+Registry* store()
+{
+    return Registry::instance();
+}
+
+} // namespace
+
+QStringList lastFolders()
+{
+    // One JSON array: any character a folder name may hold survives, a newline included.
+    const QJsonDocument doc = QJsonDocument::fromJson(
+        store()->getValue(kPath, QStringLiteral("lastFolders"), "").toUtf8());
+    QStringList folders;
+    for (const QJsonValue& value : doc.array()) {
+        const QString folder = value.toString();
+        // Folders that have gone since would only make the next scan find nothing there.
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            folders << folder;
+    }
+    return folders;
+}
+
+QString lastFilter()
+{
+    return store()->getValue(kPath, QStringLiteral("lastFilter"), "");
+}
+
+void setLastSearch(const QStringList& folders, const QString& filter)
+{
+    const QJsonDocument doc(QJsonArray::fromStringList(folders));
+    store()->setValue(kPath, QStringLiteral("lastFolders"),
+                      QString::fromUtf8(doc.toJson(QJsonDocument::Compact)));
+    store()->setValue(kPath, QStringLiteral("lastFilter"), filter);
+}
+
+QString dialogFolder()
+{
+    const QString folder = store()->getValue(kPath, QStringLiteral("dialogFolder"), "");
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        return folder;
+    return QDir::homePath();
+}
+
+void setChosenFolder(const QString& folder)
+{
+    // The dialog opens beside the folder chosen, where its siblings are.
+    QDir parent(QFileInfo(folder).absoluteFilePath());
+    if (!parent.cdUp())
+        parent.setPath(folder);
+    store()->setValue(kPath, QStringLiteral("dialogFolder"), parent.absolutePath());
+}
+
+QRect windowGeometry()
+{
+    const int width = store()->getValue(kPath, QStringLiteral("windowWidth"), 0);
+    const int height = store()->getValue(kPath, QStringLiteral("windowHeight"), 0);
+    if (width <= 0 || height <= 0)
+        return QRect();
+    return QRect(store()->getValue(kPath, QStringLiteral("windowX"), 0),
+                 store()->getValue(kPath, QStringLiteral("windowY"), 0), width, height);
+}
+
+void setWindowGeometry(const QRect& geometry)
+{
+    store()->setValue(kPath, QStringLiteral("windowX"), geometry.x());
+    store()->setValue(kPath, QStringLiteral("windowY"), geometry.y());
+    store()->setValue(kPath, QStringLiteral("windowWidth"), geometry.width());
+    store()->setValue(kPath, QStringLiteral("windowHeight"), geometry.height());
+}
+
+} // namespace tarvik::AppSettings
