@@ -27,7 +27,8 @@ RES = os.path.join(ROOT, "resource")
 DEJAVU = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 DEJAVU_BOLD = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
 
-# Palette: the style sheet's accent blue and text grey, plus tints of both.
+# Palette: the style sheet's accent blue and text grey, plus tints of both, and
+# the sheet's border and disabled greys.
 ACCENT = (0x34, 0x98, 0xDB)
 ACCENT_DARK = (0x2C, 0x81, 0xBA)
 ACCENT_LIGHT = (0x85, 0xC1, 0xE9)
@@ -35,6 +36,9 @@ ACCENT_PALE = (0xD6, 0xEA, 0xF8)
 TEXT = (0x40, 0x40, 0x40)
 ICON_GREY = (0x55, 0x55, 0x55)
 TRACK_GREY = (0xE1, 0xE6, 0xEA)
+ACCENT_HOVER = (0x5D, 0xAD, 0xE2)
+BORDER_GREY = (0xCC, 0xCC, 0xCC)
+DISABLED_GREY = (0xBD, 0xC3, 0xC7)
 WHITE = (0xFF, 0xFF, 0xFF)
 
 SS = 8  # supersampling factor
@@ -178,20 +182,57 @@ def glyph_search(m):
     m.line(37, 37, 46.5, 46.5, 7.5)
 
 
+def glyph_stop(m):
+    m.rrect(18, 18, 46, 46, 5)
+
+
+MARK_TICK = [(23, 30.5), (30.5, 38), (48.5, 18)]
+
+
+def glyph_mark(m):
+    # an open box, so that it does not read as the solid stop square beside it
+    m.rrect(15, 19, 45, 49, 5)
+    m.rrect(20, 24, 40, 44, 1.5, 0)
+    # the tick breaks out of the box's corner through a gap cut around it
+    m.polyline(MARK_TICK, 12, 0)
+    m.polyline(MARK_TICK, 6)
+
+
+def glyph_trash_marked(m):
+    # the trash can, with a tick in place of the single file's slats
+    m.rrect(26, 13, 38, 22, 2.5)
+    m.rrect(29.5, 16.5, 34.5, 22, 0.5, 0)
+    m.line(16, 21, 48, 21, 5)
+    m.polygon([(18.5, 25), (45.5, 25), (43, 46), (21, 46)])
+    m.rrect(21, 43, 43, 50, 3)
+    m.polyline([(24.5, 36), (30.5, 42), (40, 30.5)], 4.5, 0)
+
+
+def glyph_save(m):
+    m.line(32, 13.5, 32, 35, 6.5)
+    m.polyline([(22.5, 26.5), (32, 36), (41.5, 26.5)], 6.5)
+    m.polyline([(16, 36), (16, 48), (48, 48), (48, 36)], 6.5)
+
+
+# name, drawing, whether the button can be disabled and so needs a dimmed image
 ICONS = [
-    ("plus", glyph_plus),
-    ("remove_folder", glyph_remove_folder),
-    ("menu", glyph_menu),
-    ("back", glyph_back),
-    ("folder", glyph_folder),
-    ("trash", glyph_trash),
-    ("search", glyph_search),
+    ("plus", glyph_plus, False),
+    ("remove_folder", glyph_remove_folder, False),
+    ("menu", glyph_menu, False),
+    ("back", glyph_back, False),
+    ("folder", glyph_folder, False),
+    ("trash", glyph_trash, False),
+    ("search", glyph_search, False),
+    ("stop", glyph_stop, True),
+    ("mark", glyph_mark, True),
+    ("trash_marked", glyph_trash_marked, True),
+    ("save", glyph_save, True),
 ]
 
 
 def make_button_icons():
     out = []
-    for name, draw in ICONS:
+    for name, draw, can_disable in ICONS:
         g = Mask(64, 64, 64)
         draw(g)
         glyph = g.result()
@@ -201,6 +242,57 @@ def make_button_icons():
         active = stack((64, 64), layer(disc.result(), ACCENT), layer(glyph, WHITE))
         out.append(save_png(normal, name + "_normal2.png"))
         out.append(save_png(active, name + "_active.png"))
+        if can_disable:
+            # a style-sheet image is drawn as it is whatever the button's state
+            out.append(save_png(layer(glyph, DISABLED_GREY), name + "_disabled.png"))
+    return out
+
+
+# ---------------------------------------------------------------------------
+# Check boxes of the duplicate tree: 16 px, with a twice-size "@2x" partner
+# that the toolkit picks on high-density screens once high-DPI pixmaps are
+# enabled.  Flat like the rest: white
+# box with the sheet's grey border, accent-filled when checked, and a white
+# box with an accent mark on selected (accent-coloured) rows.
+
+CHECK_STATES = ("unchecked", "checked", "partial")
+CHECK_VARIANTS = ("", "_hover", "_selected")
+
+
+def checkbox(px, state, variant):
+    def mask(fn):
+        m = Mask(px, px, 16)
+        fn(m)
+        return m.result()
+
+    def box(m):
+        m.rrect(0, 0, 16, 16, 2.5)
+
+    def inside(m):
+        m.rrect(1, 1, 15, 15, 1.5)
+
+    def mark(m):
+        if state == "checked":
+            m.polyline([(4.25, 8.25), (6.75, 10.75), (11.75, 5.5)], 2)
+        elif state == "partial":
+            m.line(4.5, 8, 11.5, 8, 2)
+
+    if variant == "_selected":
+        return stack((px, px), layer(mask(box), WHITE), layer(mask(mark), ACCENT))
+    if state == "unchecked":
+        edge = ACCENT if variant == "_hover" else BORDER_GREY
+        return stack((px, px), layer(mask(box), edge), layer(mask(inside), WHITE))
+    fill = ACCENT_HOVER if variant == "_hover" else ACCENT
+    return stack((px, px), layer(mask(box), fill), layer(mask(mark), WHITE))
+
+
+def make_checkboxes():
+    out = []
+    for state in CHECK_STATES:
+        for variant in CHECK_VARIANTS:
+            name = "checkbox_%s%s" % (state, variant)
+            out.append(save_png(checkbox(16, state, variant), name + ".png"))
+            out.append(save_png(checkbox(32, state, variant), name + "@2x.png"))
     return out
 
 
@@ -605,20 +697,37 @@ def make_text_files():
 
 
 def contact_sheet(path):
-    sheet = Image.new("RGBA", (1000, 620), WHITE + (255,))
+    sheet = Image.new("RGBA", (1270, 960), WHITE + (255,))
     d = ImageDraw.Draw(sheet)
     font = ImageFont.truetype(DEJAVU, 11)
-    for col, (name, _) in enumerate(ICONS):
-        x = 10 + col * 140
-        d.text((x, 8), name, font=font, fill=TEXT)
-        for row, state in enumerate(("normal2", "active")):
+    for n, (name, _, can_disable) in enumerate(ICONS):
+        x, y = 10 + n % 6 * 210, 8 + n // 6 * 180
+        d.text((x, y), name, font=font, fill=TEXT)
+        states = ("normal2", "active", "disabled") if can_disable else ("normal2", "active")
+        for row, state in enumerate(states):
             im = Image.open(os.path.join(RES, "%s_%s.png" % (name, state))).convert("RGBA")
             small = im.resize((24, 24), Image.LANCZOS)
-            sheet.alpha_composite(small, (x + row * 30, 26))
+            sheet.alpha_composite(small, (x + row * 30, y + 18))
             # the 24 px size magnified, to judge its pixels
-            sheet.alpha_composite(small.resize((48, 48), Image.NEAREST), (x + row * 52, 56))
-            sheet.alpha_composite(im, (x + row * 68, 110))
-    y = 190
+            sheet.alpha_composite(small.resize((48, 48), Image.NEAREST), (x + row * 52, y + 48))
+            sheet.alpha_composite(im, (x + row * 68, y + 102))
+    # check boxes at 16 px, magnified, and their 32 px partners, each on the
+    # background it is drawn on
+    y = 370
+    for n, (state, variant) in enumerate((s, v) for s in CHECK_STATES for v in CHECK_VARIANTS):
+        x = 10 + n * 130
+        d.text((x, y), state + variant, font=font, fill=TEXT)
+        ground = ACCENT if variant == "_selected" else WHITE
+        d.rectangle([x, y + 16, x + 119, y + 139], fill=ground + (255,))
+        name = "checkbox_%s%s" % (state, variant)
+        im = Image.open(os.path.join(RES, name + ".png")).convert("RGBA")
+        im2 = Image.open(os.path.join(RES, name + "@2x.png")).convert("RGBA")
+        sheet.alpha_composite(im, (x + 6, y + 22))
+        sheet.alpha_composite(im2, (x + 30, y + 22))
+        sheet.alpha_composite(im.resize((64, 64), Image.NEAREST), (x + 6, y + 62))
+    d.rectangle([8, y + 14, 1180, y + 141], outline=BORDER_GREY + (255,))
+    oy = 330
+    y = 190 + oy
     sheet.alpha_composite(Image.open(os.path.join(RES, "app_name_320.png")).convert("RGBA"), (10, y))
     x = 350
     for s in (48, 64, 128):
@@ -626,16 +735,16 @@ def contact_sheet(path):
         sheet.alpha_composite(im, (x, y))
         x += s + 10
     im = Image.open(os.path.join(RES, "desktop/icons/tarvik_256.png")).convert("RGBA")
-    sheet.alpha_composite(im, (540, 330))
+    sheet.alpha_composite(im, (540, 330 + oy))
     gif = Image.open(os.path.join(RES, "loading_spinner.gif"))
-    y = 340
+    y = 340 + oy
     for n, i in enumerate(range(0, SPIN_FRAMES, 4)):
         gif.seek(i)
         fr = gif.convert("RGBA")
         sheet.alpha_composite(fr.resize((32, 32), Image.BOX), (10 + n * 44, y))
         sheet.alpha_composite(fr.resize((100, 100), Image.BOX), (10 + n * 104, y + 44))
     icons = ImageFont.truetype(os.path.join(RES, "fonts", "entypo.ttf"), 40)
-    d.text((10, 500), "".join(chr(c) for c in range(0xE700, 0xE708)), font=icons, fill=TEXT)
+    d.text((10, 500 + oy), "".join(chr(c) for c in range(0xE700, 0xE708)), font=icons, fill=TEXT)
     sheet.convert("RGB").save(path)
 
 
@@ -645,6 +754,7 @@ def main():
     args = ap.parse_args()
     written = []
     written += make_button_icons()
+    written += make_checkboxes()
     written += make_app_icons()
     written += make_logo()
     written += make_spinner()
