@@ -1,9 +1,9 @@
 #include "ui/resultwidget.h"
 
 #include "core/appdirs.h"
+#include "core/filestamp.h"
 #include "scan/duplicateevent.h"
 #include "scan/duplicatefinderthread.h"
-#include "ui/filestamp.h"
 #include "ui/sizetext.h"
 #include "ui/toolbar.h"
 #include "ui/toolmenu.h"
