@@ -1,4 +1,5 @@
 #include "core/appdirs.h"
+#include "core/trash.h"
 #include "testenv.h"
 
 #include <QDirIterator>

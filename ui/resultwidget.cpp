@@ -1,7 +1,7 @@
 #include "ui/resultwidget.h"
 
-#include "core/appdirs.h"
 #include "core/filestamp.h"
+#include "core/trash.h"
 #include "scan/duplicateevent.h"
 #include "scan/duplicatefinderthread.h"
 #include "ui/sizetext.h"
