@@ -1,4 +1,5 @@
 #include "core/appdirs.h"
+#include "core/trash.h"
 #include "testenv.h"
 
 #include <QDirIterator>
@@ -14,6 +15,13 @@ void captureMessage(QtMsgType type, const QMessageLogContext& context, const QSt
 {
     if (type == QtDebugMsg && !context.file && !context.function && context.line == 0)
         gMessages << text;
+}
+
+bool setModified(const QString& path, const QDateTime& time)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) &&
+           file.setFileTime(time, QFileDevice::FileModificationTime);
 }
 
 QStringList filesBelow(const QString& folder)
@@ -37,7 +45,8 @@ private slots:
     void ensureDirectory();
     void debugLogWritesTextLiterally_data();
     void debugLogWritesTextLiterally();
-    void trashTakesAFileWithItsInfo();
+    void trashIfUnchanged_data();
+    void trashIfUnchanged();
     void trashWithoutDataHomeNeverLandsInTheCurrentFolder();
 };
 
@@ -89,26 +98,58 @@ void AppDirsTest::debugLogWritesTextLiterally()
     QCOMPARE(gMessages, QStringList{text});
 }
 
-void AppDirsTest::trashTakesAFileWithItsInfo()
+void AppDirsTest::trashIfUnchanged_data()
 {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("unchanged") << "none" << int(TrashOutcome::Moved);
+    QTest::newRow("rewritten, same size") << "rewritten" << int(TrashOutcome::ChangedSince);
+    QTest::newRow("grown, same time") << "grown" << int(TrashOutcome::ChangedSince);
+    QTest::newRow("replaced, same bytes and time") << "replaced" << int(TrashOutcome::ChangedSince);
+    QTest::newRow("removed") << "removed" << int(TrashOutcome::Gone);
+    QTest::newRow("a folder in its place") << "folder" << int(TrashOutcome::Gone);
+    QTest::newRow("no trash to take it") << "no trash" << int(TrashOutcome::Refused);
+}
+
+void AppDirsTest::trashIfUnchanged()
+{
+    QFETCH(QString, change);
+    QFETCH(int, expected);
     QTemporaryDir folder;
-    const QString path = folder.filePath("plain.txt");
-    QVERIFY(writeFile(path, "content"));
-    const QString trash = qEnvironmentVariable("XDG_DATA_HOME") + "/Trash";
+    const QString path = folder.filePath("plain.txt"), other = folder.filePath("other");
+    const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME"), trash = dataHome + "/Trash";
+    // A time in whole milliseconds, which setFileTime can give back exactly.
+    const QDateTime time(QDate(2001, 2, 3), QTime(4, 5));
+    QVERIFY(writeFile(path, "content") && setModified(path, time));
+    QVERIFY(QDir(trash).removeRecursively());
+    const FileStamp stamp = FileStamp::of(path);
 
-    QVERIFY(moveToRecycleBin(path));
-    QVERIFY(!QFileInfo::exists(path));
-    const QStringList moved = filesBelow(trash + "/files");
-    QCOMPARE(moved.size(), 1);
-    QFile file(moved.first());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("content"));
-    QFile info(trash + "/info/" + QFileInfo(file).fileName() + ".trashinfo");
-    QVERIFY(info.open(QIODevice::ReadOnly));
-    QVERIFY(info.readAll().contains("[Trash Info]"));
+    if (change == "rewritten")
+        QVERIFY(writeFile(path, "CONTENT"));
+    if (change == "grown")
+        QVERIFY(writeFile(path, "content!") && setModified(path, time));
+    if (change == "replaced") // made before the old one goes, so it cannot get its inode
+        QVERIFY(writeFile(other, "content") && setModified(other, time) && QFile::remove(path) &&
+                QFile::rename(other, path));
+    if (change == "removed" || change == "folder")
+        QVERIFY(QFile::remove(path) && (change == "removed" || QDir().mkdir(path)));
+    if (change == "no trash") // the trash would have to go below a file
+        QVERIFY(writeFile(other, "") && qputenv("XDG_DATA_HOME", QFile::encodeName(other + "/d")));
+    const TrashOutcome outcome = tarvik::trashIfUnchanged(path, stamp);
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
 
-    QVERIFY(!moveToRecycleBin(path));
-    QVERIFY(!moveToRecycleBin(QString()));
+    QCOMPARE(int(outcome), expected);
+    const bool moved = outcome == TrashOutcome::Moved;
+    QCOMPARE(QFileInfo::exists(path), !moved && change != "removed");
+    const QStringList inTrash = filesBelow(trash + "/files");
+    QCOMPARE(inTrash.size(), moved ? 1 : 0);
+    if (moved) {
+        QFile file(inTrash.first());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("content"));
+        QVERIFY(QFileInfo::exists(trash + "/info/" + QFileInfo(file).fileName() + ".trashinfo"));
+        QVERIFY(!moveToRecycleBin(path));
+    }
 }
 
 void AppDirsTest::trashWithoutDataHomeNeverLandsInTheCurrentFolder()

@@ -1,9 +1,9 @@
 #include "ui/resultwidget.h"
 
-#include "core/appdirs.h"
+#include "core/filestamp.h"
+#include "core/trash.h"
 #include "scan/duplicateevent.h"
 #include "scan/duplicatefinderthread.h"
-#include "ui/filestamp.h"
 #include "ui/sizetext.h"
 #include "ui/toolbar.h"
 #include "ui/toolmenu.h"
@@ -296,24 +296,11 @@ void ResultWidget::onPressFileRemoveButton()
     QTreeWidgetItem* item = mTreeWidget->currentItem();
     if (!item)
         return;
-    const QString path = item->text(3);
-    const QFileInfo info(path);
-    if (!info.exists())
-        return;
-
-    // Only the very file the row was made for: not one that was replaced, rewritten or
-    // moved in under the same name since.
+    // Group rows carry no stamp.
     const QVariant seen = item->data(0, FileStampRole);
     if (!seen.canConvert<FileStamp>())
         return;
-    const FileStamp stamp = seen.value<FileStamp>();
-    if (!stamp.valid || FileStamp::of(path) != stamp)
-        return;
-
-    moveToRecycleBin(path);
-
-    // The row goes exactly when the file has left its place, whatever the call said.
-    if (FileStamp::of(path).sameEntry(stamp))
+    if (trashIfUnchanged(item->text(3), seen.value<FileStamp>()) != TrashOutcome::Moved)
         return;
     removeFileRow(item);
 }

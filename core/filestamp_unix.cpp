@@ -1,17 +1,9 @@
-#include "ui/filestamp.h"
+#include "core/filestamp.h"
 
-#include <QFileInfo>
-
-#ifdef Q_OS_UNIX
 #include <QFile>
 #include <sys/stat.h>
-#else
-#include <QDateTime>
-#endif
 
 namespace tarvik {
-
-#ifdef Q_OS_UNIX
 
 static qint64 modificationNs(const struct stat& st)
 {
@@ -41,37 +33,6 @@ FileStamp FileStamp::of(const QString& path)
     stamp.size = qint64(target.st_size);
     stamp.modifiedNs = modificationNs(target);
     return stamp;
-}
-
-#else
-
-FileStamp FileStamp::of(const QString& path)
-{
-    FileStamp stamp;
-    if (path.isEmpty())
-        return stamp;
-    const QFileInfo info(path);
-    if (!info.isFile())
-        return stamp;
-    stamp.valid = true;
-    stamp.canonicalPath = info.canonicalFilePath();
-    stamp.size = info.size();
-    stamp.modifiedNs = info.lastModified().toMSecsSinceEpoch() * 1000000;
-    return stamp;
-}
-
-#endif
-
-bool FileStamp::sameEntry(const FileStamp& other) const
-{
-    return valid && other.valid && entryDevice == other.entryDevice &&
-           entryInode == other.entryInode && canonicalPath == other.canonicalPath;
-}
-
-bool FileStamp::operator==(const FileStamp& other) const
-{
-    return sameEntry(other) && targetDevice == other.targetDevice &&
-           targetInode == other.targetInode && size == other.size && modifiedNs == other.modifiedNs;
 }
 
 } // namespace tarvik
