@@ -35,6 +35,31 @@ QLabel* statusLabel(const Window& w)
     return w.result->findChild<QLabel*>(QStringLiteral("StatusLabel"));
 }
 
+// Answers the next message boxes in turn, each with the button of the given text (the default
+// button where no text is given), and keeps what they said.
+void answerBoxes(QStringList buttons, QStringList* said)
+{
+    whenShown(false, [=](QWidget* widget) mutable {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (!box)
+            return;
+        said->append(box->text());
+        const QString text = buttons.takeFirst();
+        if (!buttons.isEmpty())
+            answerBoxes(buttons, said);
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == text)
+                return button->click();
+        }
+        box->defaultButton()->click();
+    });
+}
+
+void triggerRule(const Window& w, const char* name)
+{
+    w.result->findChild<QAction*>(QString::fromLatin1(name))->trigger();
+}
+
 bool waitFor(const std::function<bool()>& done, int timeoutMs = 30000)
 {
     QElapsedTimer clock;
@@ -55,6 +80,9 @@ private slots:
     void statusLineAgreesWithTheTree();
     void stopKeepsWhatWasFound();
     void remembersTheLastSearch();
+    void markThenTrashKeepsOneOfEach();
+    void trashMarkedChecksEveryCopyAgain_data();
+    void trashMarkedChecksEveryCopyAgain();
     void unusableStoreGivesAWorkingWindow();
 };
 
@@ -115,6 +143,102 @@ void SessionTest::stopKeepsWhatWasFound()
     QVERIFY(stop->isHidden() && w.spinnerLabel->isHidden());
     QVERIFY2(statusLabel(w)->text().startsWith(QLatin1String("Stopped after ")),
              qPrintable(statusLabel(w)->text()));
+}
+
+void SessionTest::markThenTrashKeepsOneOfEach()
+{
+    const QString root = freshRoot();
+    QVERIFY(makeTree(root, {"a1=same", "a2=same", "d/a3=same", "b1=other", "b2=other", "u=u"}));
+    Window w;
+    w.scan({root});
+    QVERIFY(w.waitForScan());
+    triggerRule(w, "MarkAllButFirstAction");
+    QTreeWidgetItem* a = w.fileItem(root + "/a1")->parent();
+    QTreeWidgetItem* b = w.fileItem(root + "/b1")->parent();
+    const QString keptA = a->child(0)->text(3);
+    // The second group loses its kept copy by hand, with the space bar.
+    w.tree->setCurrentItem(b->child(0));
+    QTest::keyClick(w.tree, Qt::Key_Space);
+    QCOMPARE(b->child(0)->checkState(0), Qt::Checked);
+    QVERIFY(statusLabel(w)->text().endsWith(" · 4 marked (18 B)"));
+
+    const int trashed = QDir(trashDir() + "/files").entryList(QDir::Files).size();
+    QStringList said;
+    answerBoxes({"Move to Trash", ""}, &said);
+    w.press(w.result, "TrashMarkedButton");
+    QVERIFY2(said.size() == 2 && said[0].contains("In 1 groups every file is marked") &&
+                 said[1].contains("2 files (8 B) went to the trash") &&
+                 said[1].contains("2 stayed: every copy of its group was marked"),
+             qPrintable(said.join(" / ")));
+    QStringList left;
+    for (const char* name : {"a1", "a2", "d/a3", "b1", "b2", "u"}) {
+        if (QFile::exists(root + "/" + name))
+            left << root + "/" + name;
+    }
+    QCOMPARE(left, QStringList({keptA, root + "/b1", root + "/b2", root + "/u"}));
+    QCOMPARE(a->childCount(), 1);
+    QCOMPARE(QDir(trashDir() + "/files").entryList(QDir::Files).size(), trashed + 2);
+
+    // Every copy goes only by the explicit choice.
+    said.clear();
+    answerBoxes({"Trash Every Copy Too", ""}, &said);
+    w.press(w.result, "TrashMarkedButton");
+    QVERIFY(!QFile::exists(root + "/b1") && !QFile::exists(root + "/b2"));
+    QCOMPARE(b->childCount(), 0);
+    QVERIFY2(statusLabel(w)->text().endsWith(": 0 groups, 0 duplicate files, 0 B reclaimable"),
+             qPrintable(statusLabel(w)->text()));
+}
+
+void SessionTest::trashMarkedChecksEveryCopyAgain_data()
+{
+    QTest::addColumn<int>("changed");
+    QTest::addColumn<bool>("keepTime");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("kept copy deleted") << 0 << false << "no kept copy present";
+    QTest::newRow("kept copy rewritten, size and time put back")
+        << 0 << true << "the kept copy differs now";
+    QTest::newRow("marked file rewritten") << 1 << false << "changed since the scan";
+}
+
+// Each row: a change after the scan to the group's kept copy (0) or its marked file (1).
+void SessionTest::trashMarkedChecksEveryCopyAgain()
+{
+    QFETCH(int, changed);
+    QFETCH(bool, keepTime);
+    QFETCH(QString, reason);
+    const QString root = freshRoot();
+    QVERIFY(makeTree(root, {"a1=same bytes", "a2=same bytes"}));
+    // Whole seconds, so that a time put back is the very same time.
+    for (const char* name : {"/a1", "/a2"}) {
+        QFile file(root + name);
+        QVERIFY(file.open(QIODevice::ReadWrite) &&
+                file.setFileTime(QDateTime::fromSecsSinceEpoch(1700000000),
+                                 QFileDevice::FileModificationTime));
+    }
+    Window w;
+    w.scan({root});
+    QVERIFY(w.waitForScan());
+    triggerRule(w, "MarkAllButFirstAction");
+    QTreeWidgetItem* group = w.tree->topLevelItem(0);
+    const QString marked = group->child(1)->text(3);
+    const QString path = group->child(changed)->text(3);
+    if (!keepTime && changed == 0) {
+        QVERIFY(QFile::remove(path));
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QDateTime modified = file.fileTime(QFileDevice::FileModificationTime);
+        QVERIFY(file.write("SAME BYTES") == 10 && file.flush());
+        if (keepTime)
+            QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    }
+    QStringList said;
+    answerBoxes({"Move to Trash", ""}, &said);
+    w.press(w.result, "TrashMarkedButton");
+    QVERIFY(QFile::exists(marked) && w.fileItem(marked));
+    QVERIFY2(said.value(1).contains("0 files (0 B) went to the trash") &&
+                 said.value(1).contains("1 stayed: " + reason),
+             qPrintable(said.join(" / ")));
 }
 
 void SessionTest::remembersTheLastSearch()

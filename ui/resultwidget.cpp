@@ -1,6 +1,8 @@
 #include "ui/resultwidget.h"
 
+#include "core/appsettings.h"
 #include "core/filestamp.h"
+#include "core/marks.h"
 #include "core/trash.h"
 #include "scan/duplicateevent.h"
 #include "scan/duplicatefinderthread.h"
@@ -12,13 +14,17 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMovie>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QScopedPointer>
 #include <QStringList>
 #include <QTimer>
@@ -26,6 +32,8 @@
 #include <QTreeWidgetItem>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <atomic>
+#include <thread>
 
 namespace tarvik {
 
@@ -78,6 +86,35 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
     connect(mTrashButton, SIGNAL(clicked()), this, SLOT(onPressFileRemoveButton()));
     mToolBarLayout->addWidget(mTrashButton, 0, Qt::AlignLeft);
 
+    mMarkButton = makeToolButton(mToolBar, QStringLiteral("MarkButton"), tr("Mark"));
+    mMarkMenu = new QMenu(mMarkButton);
+    const struct
+    {
+        const char* name;
+        QString text;
+    } rules[] = {
+        {"MarkAllButOldestAction", tr("Mark All but the Oldest")},
+        {"MarkAllButNewestAction", tr("Mark All but the Newest")},
+        {"MarkAllButFirstAction", tr("Mark All but the First Found")},
+        {"MarkAllButShortestPathAction", tr("Mark All but the Shortest Path")},
+        {"MarkOutsideFolderAction", tr("Mark Copies Outside a Folder...")},
+        {"InvertMarksAction", tr("Invert Marks")},
+        {"ClearMarksAction", tr("Clear Marks")},
+    };
+    for (const auto& rule : rules) {
+        QAction* action = mMarkMenu->addAction(rule.text);
+        action->setObjectName(QLatin1String(rule.name));
+        connect(action, SIGNAL(triggered()), this, SLOT(onMarkRule()));
+    }
+    mMarkButton->setMenu(mMarkMenu);
+    mMarkButton->setPopupMode(QToolButton::InstantPopup);
+    mToolBarLayout->addWidget(mMarkButton, 0, Qt::AlignLeft);
+
+    mTrashMarkedButton =
+        makeToolButton(mToolBar, QStringLiteral("TrashMarkedButton"), tr("Trash Marked Files"));
+    connect(mTrashMarkedButton, SIGNAL(clicked()), this, SLOT(onPressTrashMarkedButton()));
+    mToolBarLayout->addWidget(mTrashMarkedButton, 0, Qt::AlignLeft);
+
     mToolBarLayout->addStretch(0);
 
     // Not parented: the page deletes it itself.
@@ -93,7 +130,6 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
 
     mStopButton = makeToolButton(mToolBar, QStringLiteral("StopButton"), tr("Stop Scan"));
     connect(mStopButton, SIGNAL(clicked()), this, SLOT(onPressStopButton()));
-    mStopButton->setVisible(false);
     mToolBarLayout->addWidget(mStopButton, 0);
 
     mToolBarLayout->addStretch(0);
@@ -116,6 +152,8 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
     mTreeWidget->setHeaderLabels(QStringList()
                                  << tr("Name") << tr("Size") << tr("Create") << tr("Location"));
     mTreeWidget->setColumnWidth(0, 200);
+    connect(mTreeWidget, SIGNAL(itemChanged(QTreeWidgetItem*, int)), this,
+            SLOT(onItemChanged(QTreeWidgetItem*, int)));
     mLayout->addWidget(mTreeWidget, 0);
 
     mStatusLabel = new QLabel(this);
@@ -125,6 +163,8 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
     mStatusTimer = new QTimer(this);
     mStatusTimer->setInterval(kStatusRefreshMs);
     connect(mStatusTimer, SIGNAL(timeout()), this, SLOT(refreshStatus()));
+
+    setScanning(false);
 
     // Replaced, unstarted, by the first startScan.
     mThread = new DuplicateFinderThread(this);
@@ -168,6 +208,8 @@ void ResultWidget::resetScan()
     mCopyGroups = 0;
     mCopies = 0;
     mReclaimable = 0;
+    mMarkedItems.clear();
+    mMarkedBytes = 0;
     mStatusLabel->clear();
     mThread = new DuplicateFinderThread(this);
     connect(mThread, SIGNAL(started()), this, SLOT(startedThread()));
@@ -269,6 +311,8 @@ QTreeWidgetItem* ResultWidget::addFileItem(QTreeWidgetItem* groupItem, const QSt
                             location);
     item->setIcon(0, mIconProvider.icon(info));
     item->setData(0, FileStampRole, QVariant::fromValue(FileStamp::of(path)));
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(0, Qt::Unchecked);
     groupItem->addChild(item);
     return item;
 }
@@ -316,6 +360,8 @@ void ResultWidget::removeFileRow(QTreeWidgetItem* item)
         if (group->childCount() == 2)
             --mCopyGroups;
     }
+    if (mMarkedItems.remove(item))
+        mMarkedBytes -= item->data(0, FileStampRole).value<FileStamp>().size;
     group->removeChild(item);
     delete item;
     if (!mEndText.isEmpty())
@@ -371,7 +417,7 @@ void ResultWidget::hideSpinner()
     mSpinnerMovie->stop();
     mSpinnerLabel->setVisible(false);
     mScanningLabel->setVisible(false);
-    mStopButton->setVisible(false);
+    setScanning(false);
     mStatusTimer->stop();
     const QString elapsed = elapsedText(mScanClock.isValid() ? mScanClock.elapsed() : 0);
     mEndText =
@@ -384,7 +430,7 @@ void ResultWidget::startedThread()
     mSpinnerMovie->start();
     mSpinnerLabel->setVisible(true);
     mScanningLabel->setVisible(true);
-    mStopButton->setVisible(true);
+    setScanning(true);
     mScanClock.start();
     mStatusTimer->start();
     refreshStatus();
@@ -408,8 +454,12 @@ QString ResultWidget::foundText() const
 
 void ResultWidget::refreshStatus()
 {
+    const QString marks = mMarkedItems.isEmpty() ? QString()
+                                                 : tr(" · %1 marked (%2)")
+                                                       .arg(QLocale().toString(mMarkedItems.size()),
+                                                            compactSize(mMarkedBytes));
     if (!mEndText.isEmpty()) {
-        mStatusLabel->setText(mEndText + foundText());
+        mStatusLabel->setText(mEndText + foundText() + marks);
         return;
     }
     if (!mThread)
@@ -423,7 +473,230 @@ void ResultWidget::refreshStatus()
                  locale.toString(p.filesCompared.load()), locale.toString(p.filesToCompare.load()),
                  compactSize(p.bytesCompared.load()), compactSize(p.bytesToCompare.load()),
                  locale.toString(p.groups.load()), locale.toString(p.duplicates.load()),
-                 elapsedText(mScanClock.elapsed())));
+                 elapsedText(mScanClock.elapsed())) +
+        marks);
+}
+
+void ResultWidget::setScanning(bool scanning)
+{
+    mStopButton->setVisible(scanning);
+    // Acting on every result waits for them all; it also keeps the tool bar within the window.
+    mTrashMarkedButton->setVisible(!scanning);
+}
+
+namespace {
+
+FileStamp stampOf(const QTreeWidgetItem* item)
+{
+    return item->data(0, ResultWidget::FileStampRole).value<FileStamp>();
+}
+
+bool isMarked(const QTreeWidgetItem* item)
+{
+    return item->checkState(0) == Qt::Checked;
+}
+
+} // namespace
+
+void ResultWidget::onItemChanged(QTreeWidgetItem* item, int column)
+{
+    if (column != 0 || !item->parent())
+        return;
+    const qint64 size = stampOf(item).size;
+    if (isMarked(item)) {
+        if (!mMarkedItems.contains(item)) {
+            mMarkedItems.insert(item);
+            mMarkedBytes += size;
+        }
+    } else if (mMarkedItems.remove(item)) {
+        mMarkedBytes -= size;
+    }
+    if (!mStatusTimer->isActive())
+        refreshStatus();
+}
+
+void ResultWidget::onMarkRule()
+{
+    const QString name = sender() ? sender()->objectName() : QString();
+    static const QHash<QString, MarkRule> rules{
+        {QStringLiteral("MarkAllButOldestAction"), MarkRule::AllButOldest},
+        {QStringLiteral("MarkAllButNewestAction"), MarkRule::AllButNewest},
+        {QStringLiteral("MarkAllButFirstAction"), MarkRule::AllButFirst},
+        {QStringLiteral("MarkAllButShortestPathAction"), MarkRule::AllButShortestPath},
+        {QStringLiteral("MarkOutsideFolderAction"), MarkRule::OutsideFolder},
+        {QStringLiteral("InvertMarksAction"), MarkRule::Invert},
+        {QStringLiteral("ClearMarksAction"), MarkRule::Clear},
+    };
+    if (!rules.contains(name))
+        return;
+    const MarkRule rule = rules.value(name);
+    QString folder;
+    if (rule == MarkRule::OutsideFolder) {
+        folder = QFileDialog::getExistingDirectory(
+            this, tr("Keep the Copies in Folder"), AppSettings::dialogFolder(),
+            QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+        if (folder.isEmpty())
+            return;
+    }
+    QVector<MarkedGroup> groups;
+    groups.reserve(mTreeWidget->topLevelItemCount());
+    for (int g = 0; g < mTreeWidget->topLevelItemCount(); ++g) {
+        const QTreeWidgetItem* groupItem = mTreeWidget->topLevelItem(g);
+        MarkedGroup group;
+        group.reserve(groupItem->childCount());
+        for (int i = 0; i < groupItem->childCount(); ++i) {
+            const QTreeWidgetItem* item = groupItem->child(i);
+            const FileStamp stamp = stampOf(item);
+            group.append({item->text(3), stamp.size, stamp.modifiedNs / 1000000, isMarked(item)});
+        }
+        groups.append(group);
+    }
+    applyMarkRule(&groups, rule, folder);
+    for (int g = 0; g < groups.size(); ++g) {
+        QTreeWidgetItem* groupItem = mTreeWidget->topLevelItem(g);
+        for (int i = 0; i < groups[g].size(); ++i) {
+            const Qt::CheckState state = groups[g][i].marked ? Qt::Checked : Qt::Unchecked;
+            if (groupItem->child(i)->checkState(0) != state)
+                groupItem->child(i)->setCheckState(0, state);
+        }
+    }
+}
+
+void ResultWidget::onPressTrashMarkedButton()
+{
+    struct Planned
+    {
+        QTreeWidgetItem* item;
+        MarkedTrashTask task;
+    };
+    QVector<Planned> plan;
+    QVector<Planned> everyCopy;
+    int everyCopyGroups = 0;
+    qint64 markedBytes = 0;
+    for (int g = 0; g < mTreeWidget->topLevelItemCount(); ++g) {
+        const QTreeWidgetItem* groupItem = mTreeWidget->topLevelItem(g);
+        QVector<MarkedTrashTask::Copy> keep;
+        QVector<Planned> marked;
+        for (int i = 0; i < groupItem->childCount(); ++i) {
+            QTreeWidgetItem* item = groupItem->child(i);
+            if (isMarked(item)) {
+                marked.append({item, {item->text(3), stampOf(item), {}, true}});
+                markedBytes += stampOf(item).size;
+            } else {
+                keep.append({item->text(3), stampOf(item)});
+            }
+        }
+        if (marked.isEmpty())
+            continue;
+        if (keep.isEmpty()) {
+            ++everyCopyGroups;
+            for (Planned& p : marked)
+                p.task.needsKeptCopy = false;
+            everyCopy += marked;
+            continue;
+        }
+        for (Planned& p : marked)
+            p.task.keep = keep;
+        plan += marked;
+    }
+    const int markedCount = plan.size() + everyCopy.size();
+    if (markedCount == 0) {
+        QMessageBox::information(this, tr("Trash Marked Files"),
+                                 tr("No file is marked. Tick the files to go, or use Mark."));
+        return;
+    }
+
+    const QLocale locale;
+    QString text = tr("Move %1 marked files (%2) to the trash?")
+                       .arg(locale.toString(markedCount), compactSize(markedBytes));
+    if (everyCopyGroups > 0) {
+        text += QLatin1String("\n\n") +
+                tr("In %1 groups every file is marked: those groups would lose every copy, so "
+                   "their files stay unless you choose to trash them too.")
+                    .arg(locale.toString(everyCopyGroups));
+    }
+    text += QLatin1String("\n\n") +
+            tr("A marked file goes only if it is unchanged since the scan and a copy that stays "
+               "is present and equal to it now.");
+    QMessageBox box(QMessageBox::Question, tr("Trash Marked Files"), text, QMessageBox::NoButton,
+                    this);
+    QPushButton* trash = box.addButton(tr("Move to Trash"), QMessageBox::AcceptRole);
+    QPushButton* all = everyCopyGroups > 0
+                           ? box.addButton(tr("Trash Every Copy Too"), QMessageBox::DestructiveRole)
+                           : nullptr;
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(trash);
+    box.exec();
+    if (box.clickedButton() != trash && (!all || box.clickedButton() != all))
+        return;
+    int leftOut = 0;
+    if (all && box.clickedButton() == all)
+        plan += everyCopy;
+    else
+        leftOut = everyCopy.size();
+
+    // Reading the copies again takes time: a worker does it while the window stays live.
+    QProgressDialog progress(tr("Moving marked files to the trash..."), tr("Cancel"), 0,
+                             plan.size(), window());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    setEnabled(false);
+    std::atomic<bool> cancel{false};
+    connect(&progress, &QProgressDialog::canceled, this, [&cancel] { cancel = true; });
+    QVector<MarkedTrashTask> tasks;
+    tasks.reserve(plan.size());
+    for (const Planned& p : qAsConst(plan))
+        tasks.append(p.task);
+
+    int counts[int(MarkedTrashResult::Cancelled) + 1] = {};
+    qint64 movedBytes = 0;
+    QEventLoop loop;
+    std::thread worker([&] {
+        const StopCheck stop = [&cancel] { return cancel.load(); };
+        for (int i = 0; i < tasks.size(); ++i) {
+            const MarkedTrashResult result =
+                cancel ? MarkedTrashResult::Cancelled : trashMarkedFile(tasks[i], stop);
+            QMetaObject::invokeMethod(
+                &loop,
+                [&, i, result] {
+                    ++counts[int(result)];
+                    if (result == MarkedTrashResult::Moved) {
+                        movedBytes += tasks[i].stamp.size;
+                        removeFileRow(plan[i].item);
+                    }
+                    progress.setValue(i + 1);
+                },
+                Qt::QueuedConnection);
+        }
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    progress.reset();
+    setEnabled(true);
+    refreshStatus();
+
+    QStringList lines;
+    lines << tr("%1 files (%2) went to the trash.")
+                 .arg(locale.toString(counts[int(MarkedTrashResult::Moved)]),
+                      compactSize(movedBytes));
+    const struct
+    {
+        int count;
+        QString reason;
+    } stayed[] = {
+        {counts[int(MarkedTrashResult::ChangedSince)], tr("changed since the scan")},
+        {counts[int(MarkedTrashResult::NoKeptCopy)], tr("no kept copy present")},
+        {counts[int(MarkedTrashResult::KeptCopyDiffers)], tr("the kept copy differs now")},
+        {counts[int(MarkedTrashResult::TrashRefused)], tr("the trash refused it")},
+        {leftOut, tr("every copy of its group was marked")},
+        {counts[int(MarkedTrashResult::Cancelled)], tr("cancelled")},
+    };
+    for (const auto& s : stayed) {
+        if (s.count > 0)
+            lines << tr("%1 stayed: %2.").arg(locale.toString(s.count), s.reason);
+    }
+    QMessageBox::information(this, tr("Trash Marked Files"), lines.join(QLatin1Char('\n')));
 }
 
 void ResultWidget::update() {}

@@ -4,6 +4,7 @@
 #include <QFileIconProvider>
 #include <QHash>
 #include <QQueue>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
@@ -13,6 +14,7 @@ class QEvent;
 class QFrame;
 class QHBoxLayout;
 class QLabel;
+class QMenu;
 class QMovie;
 class QPoint;
 class QTimer;
@@ -64,6 +66,9 @@ private slots:
     void addPendingDuplicates();
     void onPressStopButton();
     void refreshStatus();
+    void onMarkRule();
+    void onPressTrashMarkedButton();
+    void onItemChanged(QTreeWidgetItem* item, int column);
 
 private:
     struct Duplicate
@@ -80,6 +85,7 @@ private:
     void hideSpinner();
     void removeFileRow(QTreeWidgetItem* item);
     QString foundText() const;
+    void setScanning(bool scanning);
     QTreeWidgetItem* addGroupItem();
     QTreeWidgetItem* addFileItem(QTreeWidgetItem* groupItem, const QString& path);
 
@@ -111,6 +117,13 @@ private:
     int mCopyGroups = 0;
     qint64 mCopies = 0;
     qint64 mReclaimable = 0;
+
+    // Files marked to go, by the check box of their row.
+    QToolButton* mMarkButton;
+    QMenu* mMarkMenu;
+    QToolButton* mTrashMarkedButton;
+    QSet<QTreeWidgetItem*> mMarkedItems;
+    qint64 mMarkedBytes = 0;
 
     // Shared by every row: one provider, one date format and one set of texts for the page.
     QFileIconProvider mIconProvider;
