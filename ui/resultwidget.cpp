@@ -6,6 +6,7 @@
 #include "core/trash.h"
 #include "scan/duplicateevent.h"
 #include "scan/duplicatefinderthread.h"
+#include "ui/fileitem.h"
 #include "ui/sizetext.h"
 #include "ui/toolbar.h"
 #include "ui/toolmenu.h"
@@ -39,33 +40,32 @@ namespace tarvik {
 
 namespace {
 
-// One turn of the event loop while results pour in: a slice of adding rows plus whatever
-// else the loop does, mostly the tree's relayout, which grows with the tree.
-constexpr qint64 kTurnNs = 40 * 1000 * 1000;
-constexpr qint64 kMinSliceNs = 4 * 1000 * 1000;
-constexpr qint64 kMaxSliceNs = 20 * 1000 * 1000;
+// While results pour in, rows go into the tree this long at a time, between turns of the event
+// loop. The tree is laid out again at most this often, and less often as that grows costly.
+constexpr qint64 kSliceMs = 25;
+constexpr int kMinLayoutGapMs = 100;
+constexpr int kLayoutCostFactor = 4;
 // How often the status line follows a running scan.
 constexpr int kStatusRefreshMs = 250;
-
-// Birth time where the file system keeps one, else the last status change.
-QDateTime createdTime(const QFileInfo& info)
-{
-    const QDateTime birth = info.birthTime();
-    return birth.isValid() ? birth : info.metadataChangeTime();
-}
 
 } // namespace
 
 ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("ResultWidget"));
-    mDateFormat = QLocale().dateTimeFormat(QLocale::ShortFormat);
     mGroupText = tr("Duplicate group #");
-    mToolTipTexts << tr("File: ") << tr("Size: ") << tr("Created: ") << tr("Modified: ")
-                  << tr("Location: ");
+    // The file rows make these themselves; here they are for the translators.
+    Q_UNUSED(QT_TR_NOOP("File: "))
+    Q_UNUSED(QT_TR_NOOP("Size: "))
+    Q_UNUSED(QT_TR_NOOP("Created: "))
+    Q_UNUSED(QT_TR_NOOP("Modified: "))
+    Q_UNUSED(QT_TR_NOOP("Location: "))
     mPendingTimer = new QTimer(this);
     mPendingTimer->setInterval(0);
     connect(mPendingTimer, SIGNAL(timeout()), this, SLOT(addPendingDuplicates()));
+    mLayoutTimer = new QTimer(this);
+    mLayoutTimer->setSingleShot(true);
+    connect(mLayoutTimer, SIGNAL(timeout()), this, SLOT(layOutTree()));
 
     mLayout = new QVBoxLayout(this);
     mLayout->setContentsMargins(0, 0, 0, 0);
@@ -152,6 +152,7 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
     mTreeWidget->setHeaderLabels(QStringList()
                                  << tr("Name") << tr("Size") << tr("Create") << tr("Location"));
     mTreeWidget->setColumnWidth(0, 200);
+    mTreeWidget->setUniformRowHeights(true);
     connect(mTreeWidget, SIGNAL(itemChanged(QTreeWidgetItem*, int)), this,
             SLOT(onItemChanged(QTreeWidgetItem*, int)));
     mLayout->addWidget(mTreeWidget, 0);
@@ -201,7 +202,8 @@ void ResultWidget::resetScan()
     endThread();
     mPending.clear();
     mPendingTimer->stop();
-    mSinceSlice.invalidate();
+    mLayoutTimer->stop();
+    mTreeWidget->releaseLayout();
     mFinishWhenAdded = false;
     mStopPressed = false;
     mEndText.clear();
@@ -248,20 +250,30 @@ void ResultWidget::handleDuplicateEvent(DuplicateEvent* event)
 
 void ResultWidget::addPendingDuplicates()
 {
-    const qint64 rest = mSinceSlice.isValid() ? mSinceSlice.nsecsElapsed() : 0;
-    const qint64 budget = qBound(kMinSliceNs, kTurnNs - rest, kMaxSliceNs);
+    mTreeWidget->holdLayout();
     QElapsedTimer slice;
     slice.start();
-    while (!mPending.isEmpty() && slice.nsecsElapsed() < budget)
+    while (!mPending.isEmpty() && slice.elapsed() < kSliceMs)
         addDuplicate(mPending.dequeue());
-    if (!mPending.isEmpty()) {
-        mSinceSlice.start();
-        return;
+    if (!mLayoutTimer->isActive()) {
+        const qint64 gap = qMax<qint64>(kMinLayoutGapMs, kLayoutCostFactor * mLastLayoutMs);
+        const qint64 since = mSinceLayout.isValid() ? mSinceLayout.elapsed() : gap;
+        mLayoutTimer->start(int(qMax<qint64>(0, gap - since)));
     }
-    mSinceSlice.invalidate();
+    if (!mPending.isEmpty())
+        return;
     mPendingTimer->stop();
     if (mFinishWhenAdded)
         hideSpinner();
+}
+
+void ResultWidget::layOutTree()
+{
+    QElapsedTimer clock;
+    clock.start();
+    mTreeWidget->releaseLayout();
+    mLastLayoutMs = clock.elapsed();
+    mSinceLayout.start();
 }
 
 void ResultWidget::addDuplicate(const Duplicate& duplicate)
@@ -293,26 +305,7 @@ QTreeWidgetItem* ResultWidget::addGroupItem()
 
 QTreeWidgetItem* ResultWidget::addFileItem(QTreeWidgetItem* groupItem, const QString& path)
 {
-    const QFileInfo info(path);
-    const QString name = info.fileName();
-    const QString size = sizeToString(info.size());
-    const QString created = createdTime(info).toString(mDateFormat);
-    const QString modified = info.lastModified().toString(mDateFormat);
-    const QString location = info.filePath();
-
-    auto* item = new QTreeWidgetItem();
-    item->setText(0, name);
-    item->setText(1, size);
-    item->setText(2, created);
-    item->setText(3, location);
-    item->setToolTip(0, mToolTipTexts[0] + name + QLatin1Char('\n') + mToolTipTexts[1] + size +
-                            QLatin1Char('\n') + mToolTipTexts[2] + created + QLatin1Char('\n') +
-                            mToolTipTexts[3] + modified + QLatin1Char('\n') + mToolTipTexts[4] +
-                            location);
-    item->setIcon(0, mIconProvider.icon(info));
-    item->setData(0, FileStampRole, QVariant::fromValue(FileStamp::of(path)));
-    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-    item->setCheckState(0, Qt::Unchecked);
+    auto* item = new FileItem(path, FileStamp::of(path));
     groupItem->addChild(item);
     return item;
 }
@@ -364,6 +357,9 @@ void ResultWidget::removeFileRow(QTreeWidgetItem* item)
         mMarkedBytes -= item->data(0, FileStampRole).value<FileStamp>().size;
     group->removeChild(item);
     delete item;
+    // Qt forgets the whole layout when a row goes; a held tree would show nothing meanwhile.
+    if (mPendingTimer->isActive() || mLayoutTimer->isActive())
+        mTreeWidget->layoutNow();
     if (!mEndText.isEmpty())
         refreshStatus();
 }
@@ -414,6 +410,8 @@ void ResultWidget::finishedThread()
 void ResultWidget::hideSpinner()
 {
     mFinishWhenAdded = false;
+    mLayoutTimer->stop();
+    layOutTree();
     mSpinnerMovie->stop();
     mSpinnerLabel->setVisible(false);
     mScanningLabel->setVisible(false);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QFileIconProvider>
 #include <QHash>
 #include <QQueue>
 #include <QSet>
@@ -64,6 +63,7 @@ private slots:
     // Kept empty: it hides QWidget::update(), so nothing in this page may repaint through it.
     void update();
     void addPendingDuplicates();
+    void layOutTree();
     void onPressStopButton();
     void refreshStatus();
     void onMarkRule();
@@ -125,17 +125,15 @@ private:
     QSet<QTreeWidgetItem*> mMarkedItems;
     qint64 mMarkedBytes = 0;
 
-    // Shared by every row: one provider, one date format and one set of texts for the page.
-    QFileIconProvider mIconProvider;
-    QString mDateFormat;
     QString mGroupText;
-    QStringList mToolTipTexts;
 
     // Results wait here, in arrival order, and go into the tree a few milliseconds' worth
     // at a time, so a flood of them never keeps the window from its event loop for long.
     QQueue<Duplicate> mPending;
     QTimer* mPendingTimer;
-    QElapsedTimer mSinceSlice;
+    QTimer* mLayoutTimer;
+    QElapsedTimer mSinceLayout;
+    qint64 mLastLayoutMs = 0;
     bool mFinishWhenAdded = false;
 };
 

@@ -6,6 +6,36 @@ namespace tarvik {
 
 TreeWidget::TreeWidget(QWidget* parent) : QTreeWidget(parent) {}
 
+void TreeWidget::holdLayout()
+{
+    mLayoutHeld = true;
+    // With a layout pending, Qt only notes rows added and groups expanded; without one it
+    // looks each parent up among all the rows laid out.
+    scheduleDelayedItemsLayout();
+}
+
+void TreeWidget::releaseLayout()
+{
+    mLayoutHeld = false;
+    if (mLayoutOwed)
+        layoutNow();
+}
+
+void TreeWidget::layoutNow()
+{
+    mLayoutOwed = false;
+    QTreeWidget::doItemsLayout();
+}
+
+void TreeWidget::doItemsLayout()
+{
+    if (mLayoutHeld) {
+        mLayoutOwed = true;
+        return;
+    }
+    QTreeWidget::doItemsLayout();
+}
+
 void TreeWidget::keyPressEvent(QKeyEvent* event)
 {
     switch (event->key()) {

@@ -15,12 +15,25 @@ class TreeWidget : public QTreeWidget
 public:
     explicit TreeWidget(QWidget* parent = nullptr);
 
+    // Qt lays the whole tree out again after any row added at the top level, which at a million
+    // rows takes longer than adding them. While held, rows go in without that; the tree shows
+    // what it showed before until releaseLayout(), or layoutNow() after a row was taken out.
+    void holdLayout();
+    void releaseLayout();
+    void layoutNow();
+
+    void doItemsLayout() override;
+
 signals:
     void enterPress();
     void deletePress();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    bool mLayoutHeld = false;
+    bool mLayoutOwed = false;
 };
 
 } // namespace tarvik

@@ -1,0 +1,128 @@
+#include "ui/fileitem.h"
+
+#include "ui/resultwidget.h"
+#include "ui/sizetext.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QHash>
+#include <QIcon>
+#include <QLocale>
+
+namespace tarvik {
+
+namespace {
+
+QString dateText(const QDateTime& time)
+{
+    static const QString format = QLocale().dateTimeFormat(QLocale::ShortFormat);
+    return time.isValid() ? time.toString(format) : QString();
+}
+
+QString pageText(const char* source)
+{
+    return QCoreApplication::translate("tarvik::ResultWidget", source);
+}
+
+// Looking an icon up asks the desktop's theme; files of one kind share one.
+QIcon iconFor(const QFileInfo& info)
+{
+    static QFileIconProvider provider;
+    static QHash<QString, QIcon> bySuffix;
+    const QString key = info.exists() ? info.suffix().toLower() : QStringLiteral("/missing");
+    auto found = bySuffix.find(key);
+    if (found == bySuffix.end())
+        found = bySuffix.insert(key, provider.icon(info));
+    return found.value();
+}
+
+} // namespace
+
+FileItem::FileItem(const QString& path, const FileStamp& stamp)
+    : QTreeWidgetItem(QTreeWidgetItem::Type), mPath(path), mStamp(stamp)
+{
+    setFlags(flags() | Qt::ItemIsUserCheckable | Qt::ItemNeverHasChildren);
+}
+
+QString FileItem::createdText() const
+{
+    if (!mCreatedRead) {
+        mCreatedRead = true;
+        // Birth time where the file system keeps one, else the last status change.
+        const QFileInfo info(mPath);
+        QDateTime created = info.birthTime();
+        if (!created.isValid())
+            created = info.metadataChangeTime();
+        mCreatedMs = created.isValid() ? created.toMSecsSinceEpoch() : -1;
+    }
+    return mCreatedMs < 0 ? QString() : dateText(QDateTime::fromMSecsSinceEpoch(mCreatedMs));
+}
+
+QString FileItem::modifiedText() const
+{
+    return mStamp.valid ? dateText(QDateTime::fromMSecsSinceEpoch(mStamp.modifiedNs / 1000000))
+                        : QString();
+}
+
+QVariant FileItem::data(int column, int role) const
+{
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        switch (column) {
+        case 0:
+            return QFileInfo(mPath).fileName();
+        case 1:
+            return sizeToString(qMax<qint64>(0, mStamp.size));
+        case 2:
+            return createdText();
+        case 3:
+            return mPath;
+        }
+        break;
+    case Qt::CheckStateRole:
+        if (column == 0)
+            return mMarked ? Qt::Checked : Qt::Unchecked;
+        break;
+    case Qt::ToolTipRole:
+        if (column == 0) {
+            const QString name = QFileInfo(mPath).fileName();
+            return pageText("File: ") + name + QLatin1Char('\n') + pageText("Size: ") +
+                   sizeToString(qMax<qint64>(0, mStamp.size)) + QLatin1Char('\n') +
+                   pageText("Created: ") + createdText() + QLatin1Char('\n') +
+                   pageText("Modified: ") + modifiedText() + QLatin1Char('\n') +
+                   pageText("Location: ") + mPath;
+        }
+        break;
+    case Qt::DecorationRole:
+        if (column == 0)
+            return iconFor(QFileInfo(mPath));
+        break;
+    case ResultWidget::FileStampRole:
+        if (column == 0)
+            return QVariant::fromValue(mStamp);
+        break;
+    }
+    return QTreeWidgetItem::data(column, role);
+}
+
+void FileItem::setData(int column, int role, const QVariant& value)
+{
+    if (column == 0 && role == Qt::CheckStateRole) {
+        const bool marked = value.toInt() == Qt::Checked;
+        if (marked != mMarked) {
+            mMarked = marked;
+            emitDataChanged();
+        }
+        return;
+    }
+    if (column == 0 && role == ResultWidget::FileStampRole) {
+        mStamp = value.value<FileStamp>();
+        return;
+    }
+    QTreeWidgetItem::setData(column, role, value);
+}
+
+} // namespace tarvik

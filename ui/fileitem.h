@@ -1,0 +1,38 @@
+#pragma once
+
+#include "core/filestamp.h"
+
+#include <QString>
+#include <QTreeWidgetItem>
+
+namespace tarvik {
+
+// A file row of the duplicate tree. It keeps only the path, the stamp taken when the row was
+// made and the mark; its texts, tooltip and icon are made when the view asks for them, so a
+// tree of a million rows costs little more than the paths themselves. To everyone else it is a
+// plain item of the default type: text(3) is the full path, the stamp is its FileStampRole
+// data and the mark is its check state.
+class FileItem : public QTreeWidgetItem
+{
+public:
+    FileItem(const QString& path, const FileStamp& stamp);
+
+    QVariant data(int column, int role) const override;
+    void setData(int column, int role, const QVariant& value) override;
+
+    const FileStamp& stamp() const { return mStamp; }
+    bool marked() const { return mMarked; }
+
+private:
+    QString createdText() const;
+    QString modifiedText() const;
+
+    QString mPath;
+    FileStamp mStamp;
+    bool mMarked = false;
+    // Read from the file system the first time it is shown.
+    mutable bool mCreatedRead = false;
+    mutable qint64 mCreatedMs = 0;
+};
+
+} // namespace tarvik
