@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Makes the README's screenshot of the result page.
+"""Makes the README's screenshot of the result page, with copies marked by a rule.
 
 Runs the real application under Xvfb with a throw-away home, answers the launcher's folder
 dialog with a small sample tree, starts the scan and captures the window once the groups
@@ -186,9 +186,16 @@ def main():
         x.click(*start)
         time.sleep(3.0)
 
-        # Select one file row, as a user about to act on it would.
+        # Mark every copy but the first found of each group, from the Mark button's menu.
         x0, y0, _, _ = WINDOW
-        x.click(x0 + 120, y0 + 160)
+        x.click(x0 + 158, y0 + 29)
+        time.sleep(0.8)
+        for key in ("Down", "Down", "Down", "Return"):
+            x.key(key)
+            time.sleep(0.2)
+        time.sleep(0.5)
+        # Select one file row, as a user about to act on it would.
+        x.click(x0 + 160, y0 + 160)
         time.sleep(0.8)
         grab(args.display, shot).crop((x0, y0, x0 + WINDOW[2], y0 + WINDOW[3])).save(args.out)
         print("wrote", args.out)
