@@ -4,6 +4,7 @@
 #include "scan/duplicateevent.h"
 #include "scan/duplicatefinderthread.h"
 #include "ui/filestamp.h"
+#include "ui/resultsaver.h"
 #include "ui/sizetext.h"
 #include "ui/toolbar.h"
 #include "ui/toolmenu.h"
@@ -75,6 +76,11 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
     mTrashButton = makeToolButton(mToolBar, QStringLiteral("TrashButton"), tr("Delete File"));
     connect(mTrashButton, SIGNAL(clicked()), this, SLOT(onPressFileRemoveButton()));
     mToolBarLayout->addWidget(mTrashButton, 0, Qt::AlignLeft);
+
+    mSaveResultsButton =
+        makeToolButton(mToolBar, QStringLiteral("SaveResultsButton"), tr("Save Results"));
+    connect(mSaveResultsButton, SIGNAL(clicked()), this, SLOT(onPressSaveResultsButton()));
+    mToolBarLayout->addWidget(mSaveResultsButton, 0, Qt::AlignLeft);
 
     mToolBarLayout->addStretch(0);
 
@@ -151,6 +157,7 @@ void ResultWidget::resetScan()
     mThread = new DuplicateFinderThread(this);
     connect(mThread, SIGNAL(started()), this, SLOT(startedThread()));
     connect(mThread, SIGNAL(finished()), this, SLOT(finishedThread()));
+    mSaveResultsButton->setEnabled(false);
 }
 
 void ResultWidget::endThread()
@@ -297,6 +304,14 @@ void ResultWidget::onPressFileRemoveButton()
     }
 }
 
+void ResultWidget::onPressSaveResultsButton()
+{
+    // The scan's own threads write its digests until it has ended.
+    if (mThread->isRunning())
+        return;
+    saveResultsAs(this, gatherResults(mTreeWidget, mGroupItems, mThread->mDigests));
+}
+
 void ResultWidget::onPressMenuButton()
 {
     mToolMenu->exec(mMenuButton->mapToGlobal(mMenuButton->rect().bottomLeft()), nullptr);
@@ -332,6 +347,8 @@ void ResultWidget::onItemEntered(QTreeWidgetItem* item, int column)
 
 void ResultWidget::finishedThread()
 {
+    // An abandoned scan's finished() may come in while the next one runs.
+    mSaveResultsButton->setEnabled(!mThread->isRunning());
     // The spinner stays until the last result of the scan is in the tree.
     if (!mPending.isEmpty()) {
         mFinishWhenAdded = true;
