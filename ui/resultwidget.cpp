@@ -7,6 +7,7 @@
 #include "scan/duplicateevent.h"
 #include "scan/duplicatefinderthread.h"
 #include "ui/fileitem.h"
+#include "ui/resultsaver.h"
 #include "ui/sizetext.h"
 #include "ui/toolbar.h"
 #include "ui/toolmenu.h"
@@ -115,6 +116,11 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
     connect(mTrashMarkedButton, SIGNAL(clicked()), this, SLOT(onPressTrashMarkedButton()));
     mToolBarLayout->addWidget(mTrashMarkedButton, 0, Qt::AlignLeft);
 
+    mSaveResultsButton =
+        makeToolButton(mToolBar, QStringLiteral("SaveResultsButton"), tr("Save Results"));
+    connect(mSaveResultsButton, SIGNAL(clicked()), this, SLOT(onPressSaveResultsButton()));
+    mToolBarLayout->addWidget(mSaveResultsButton, 0, Qt::AlignLeft);
+
     mToolBarLayout->addStretch(0);
 
     // Not parented: the page deletes it itself.
@@ -165,7 +171,10 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
     mStatusTimer->setInterval(kStatusRefreshMs);
     connect(mStatusTimer, SIGNAL(timeout()), this, SLOT(refreshStatus()));
 
-    setScanning(false);
+    // Until a scan has ended there is nothing to act on, and the stop shows only during one.
+    mStopButton->setVisible(false);
+    mTrashMarkedButton->setVisible(false);
+    mSaveResultsButton->setVisible(false);
 
     // Replaced, unstarted, by the first startScan.
     mThread = new DuplicateFinderThread(this);
@@ -216,6 +225,7 @@ void ResultWidget::resetScan()
     mThread = new DuplicateFinderThread(this);
     connect(mThread, SIGNAL(started()), this, SLOT(startedThread()));
     connect(mThread, SIGNAL(finished()), this, SLOT(finishedThread()));
+    mSaveResultsButton->setEnabled(false);
 }
 
 void ResultWidget::endThread()
@@ -364,6 +374,14 @@ void ResultWidget::removeFileRow(QTreeWidgetItem* item)
         refreshStatus();
 }
 
+void ResultWidget::onPressSaveResultsButton()
+{
+    // The scan's own threads write its digests until it has ended.
+    if (mThread->isRunning())
+        return;
+    saveResultsAs(this, gatherResults(mTreeWidget, mGroupItems, mThread->mDigests));
+}
+
 void ResultWidget::onPressMenuButton()
 {
     mToolMenu->exec(mMenuButton->mapToGlobal(mMenuButton->rect().bottomLeft()), nullptr);
@@ -399,6 +417,8 @@ void ResultWidget::onItemEntered(QTreeWidgetItem* item, int column)
 
 void ResultWidget::finishedThread()
 {
+    // An abandoned scan's finished() may come in while the next one runs.
+    mSaveResultsButton->setEnabled(!mThread->isRunning());
     // The spinner stays until the last result of the scan is in the tree.
     if (!mPending.isEmpty()) {
         mFinishWhenAdded = true;
@@ -478,8 +498,10 @@ void ResultWidget::refreshStatus()
 void ResultWidget::setScanning(bool scanning)
 {
     mStopButton->setVisible(scanning);
-    // Acting on every result waits for them all; it also keeps the tool bar within the window.
+    // Acting on every result waits for them all; it also keeps the tool bar within the window,
+    // beside the spinner and "Scanning...".
     mTrashMarkedButton->setVisible(!scanning);
+    mSaveResultsButton->setVisible(!scanning);
 }
 
 namespace {

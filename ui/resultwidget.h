@@ -54,6 +54,7 @@ private slots:
     void onPressBackButton();
     void onPressOpenFolderButton();
     void onPressFileRemoveButton();
+    void onPressSaveResultsButton();
     void onPressMenuButton();
     void onCustomContextMenuRequested(const QPoint& pos);
     void onItemDoubleClicked(QTreeWidgetItem* item, int column);
@@ -97,6 +98,7 @@ private:
     QToolButton* mBackButton;
     QToolButton* mOpenFolderButton;
     QToolButton* mTrashButton;
+    QToolButton* mSaveResultsButton;
     QToolButton* mMenuButton;
     ToolMenu* mToolMenu;
     QMovie* mSpinnerMovie;
