@@ -45,6 +45,8 @@ private slots:
     void ensureDirectory();
     void debugLogWritesTextLiterally_data();
     void debugLogWritesTextLiterally();
+    void recycleBinPathList_data();
+    void recycleBinPathList();
     void trashIfUnchanged_data();
     void trashIfUnchanged();
     void trashWithoutDataHomeNeverLandsInTheCurrentFolder();
@@ -96,6 +98,45 @@ void AppDirsTest::debugLogWritesTextLiterally()
     debugLog(text);
     qInstallMessageHandler(previous);
     QCOMPARE(gMessages, QStringList{text});
+}
+
+void AppDirsTest::recycleBinPathList_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("workingDirectory");
+    QTest::addColumn<QString>("expected"); // empty: refused
+    const auto row = [](const char* name, const QString& path, const QString& expected,
+                        const QString& workingDirectory = "C:/work dir") {
+        QTest::newRow(name) << path << workingDirectory << expected;
+    };
+    row("drive letter", R"(C:\data\a.txt)", R"(C:\data\a.txt)");
+    row("mixed and doubled slashes", R"(C:/data\\sub//a.txt)", R"(C:\data\sub\a.txt)");
+    row("share, forward slashes", "//srv/share/d/a.txt", R"(\\srv\share\d\a.txt)");
+    row("relative", "sub/a.txt", R"(C:\work dir\sub\a.txt)");
+    row("relative to a share", "a.txt", R"(\\srv\share\w\a.txt)", "//srv/share/w");
+    row("dot segments", "C:/a/./b/../c.txt", R"(C:\a\c.txt)");
+    row("empty", "", "");
+    row("drive-relative", "C:a.txt", "");
+    row("root-relative", R"(\a.txt)", "");
+    row("working folder not fully qualified", "a.txt", "", "work");
+    row("above the root", "C:/../a.txt", "");
+    row("the root itself", "C:/", "");
+    row("star", "C:/d/*.txt", "");
+    row("question mark", "C:/d/a?.txt", "");
+    row("the shell's own wildcard", "C:/d/a<.txt", "");
+    row("embedded NUL", "C:/d/a.txt" + QString(QChar()) + "b.txt", "");
+    row("stream", "C:/d/a.txt:s", "");
+    row("trailing dot, which Windows drops", "C:/d/a.", "");
+}
+
+void AppDirsTest::recycleBinPathList()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, workingDirectory);
+    QFETCH(QString, expected);
+    QString list = "untouched";
+    QCOMPARE(tarvik::recycleBinPathList(path, workingDirectory, &list), !expected.isEmpty());
+    QCOMPARE(list, expected.isEmpty() ? QString("untouched") : expected + QChar() + QChar());
 }
 
 void AppDirsTest::trashIfUnchanged_data()
