@@ -10,6 +10,13 @@ namespace tarvik {
 // means it is still where it was.
 bool moveToRecycleBin(const QString& path);
 
+// The shell's list for one file: path made absolute against workingDirectory by Windows' rules
+// (on any host), with backslashes, "." and ".." resolved, ended by two NULs. False, and list
+// untouched, for what the shell could read as another file or as many: empty, not fully
+// qualified even then (drive- or root-relative), a wildcard, a control character, a stream
+// name, a ".." above the root, a name Windows would cut its trailing dot or blank from.
+bool recycleBinPathList(const QString& path, const QString& workingDirectory, QString* list);
+
 enum class TrashOutcome {
     Moved,        // the stamped file has left its place
     ChangedSince, // another file, or the same one rewritten, is at the path; left alone

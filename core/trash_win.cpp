@@ -1,25 +1,36 @@
 #include "core/trash.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <qt_windows.h>
 #include <shellapi.h>
-#include <vector>
 
 namespace tarvik {
 
 bool moveToRecycleBin(const QString& path)
 {
-    // The shell wants a list of paths ended by two NULs.
-    std::vector<wchar_t> from(size_t(path.size()) + 2, L'\0');
-    path.toWCharArray(from.data());
+    // A path that is not fully qualified would be deleted for good instead of recycled.
+    QString list;
+    if (!recycleBinPathList(path, QDir::currentPath(), &list))
+        return false;
 
     SHFILEOPSTRUCTW op;
     ZeroMemory(&op, sizeof(op));
     op.hwnd = nullptr;
     op.wFunc = FO_DELETE;
-    op.pFrom = from.data();
+    op.pFrom = reinterpret_cast<const wchar_t*>(list.utf16());
     op.pTo = nullptr;
-    op.fFlags = FOF_ALLOWUNDO;
-    return SHFileOperationW(&op) == 0;
+    // No confirmation, progress or error dialog of the shell's: none of them can let a file
+    // be destroyed. Except one: a file that the recycle bin cannot take is still shown to
+    // the user with a warning that it would be deleted for good, since without
+    // FOF_WANTNUKEWARNING, FOF_NOCONFIRMATION would destroy it without a word.
+    op.fFlags = FILEOP_FLAGS(FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING |
+                             FOF_NOERRORUI | FOF_SILENT);
+    // A warning answered "no" aborts the operation and still returns 0.
+    if (SHFileOperationW(&op) != 0 || op.fAnyOperationsAborted)
+        return false;
+    const QFileInfo left(list.left(list.size() - 2));
+    return !left.exists() && !left.isSymLink();
 }
 
 } // namespace tarvik
