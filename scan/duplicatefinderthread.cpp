@@ -81,13 +81,13 @@ void DuplicateFinderThread::processFile(const QString& path)
     mEngine->addFile(path);
 }
 
-// Lets the receiver catch up before flooding its queue; a stop still ends the wait.
+// Lets the receiver catch up before flooding its queue; a stop ends the wait, and what a
+// stopped scan found still goes out: an owner that discards it removes the posted events.
 bool DuplicateFinderThread::post(const QUuid& groupId, const QString& firstPath,
                                  const QString& path)
 {
-    const StopCheck stop = [this] { return isInterruptionRequested(); };
-    if (!mTally->makeRoom(kMaxUndelivered, kResumeAt, stop, kStopLatencyMs) || stop())
-        return false;
+    mTally->makeRoom(
+        kMaxUndelivered, kResumeAt, [this] { return isInterruptionRequested(); }, kStopLatencyMs);
     QObject* receiver = parent();
     if (!receiver)
         return true;

@@ -122,16 +122,36 @@ void ScanEngine::finish()
 {
     if (mProgress)
         mProgress->walkDone = true;
-    submit();
-    for (;;) {
-        if (!drain() || stopRequested())
+    if (!stopRequested())
+        submit();
+    while (!stopRequested()) {
+        if (!drain())
             return;
         {
             std::lock_guard<std::mutex> lock(mMutex);
             if (mJobs.empty())
                 return;
         }
-        if (!waitForFront())
+        waitForFront();
+    }
+    handOverFound();
+}
+
+// A stopped scan still hands over every duplicate already confirmed, in walk order, those behind
+// a file not yet resolved too: a group's first file is resolved before any other of its files.
+void ScanEngine::handOverFound()
+{
+    std::vector<Job> found;
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        for (const Job& job : mJobs) {
+            if (job.done && job.report)
+                found.push_back(job);
+        }
+        mJobs.clear();
+    }
+    for (const Job& job : found) {
+        if (!deliver(job))
             return;
     }
 }
@@ -148,12 +168,19 @@ bool ScanEngine::drain()
         }
     }
     for (const Job& job : ready) {
-        if (stopRequested() || (mSink && !mSink(job.groupId, job.firstPath, job.path)))
+        if (!deliver(job))
             return false;
-        count(&ScanProgress::groups, job.opensGroup ? 1 : 0);
-        count(&ScanProgress::duplicates, 1);
-        count(&ScanProgress::reclaimableBytes, job.bucket->size);
     }
+    return true;
+}
+
+bool ScanEngine::deliver(const Job& job)
+{
+    if (mSink && !mSink(job.groupId, job.firstPath, job.path))
+        return false;
+    count(&ScanProgress::groups, job.opensGroup ? 1 : 0);
+    count(&ScanProgress::duplicates, 1);
+    count(&ScanProgress::reclaimableBytes, job.bucket->size);
     return true;
 }
 

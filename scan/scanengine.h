@@ -50,7 +50,8 @@ public:
 
     // Called from the feeding thread, in walk order.
     void addFile(const QString& path);
-    // Waits for the files still being resolved and hands out their duplicates.
+    // Waits for the files still being resolved and hands out their duplicates; after a stop,
+    // hands out at once those already confirmed.
     void finish();
 
 private:
@@ -115,6 +116,8 @@ private:
     void submit();
     bool waitForFront();
     bool drain();
+    bool deliver(const Job& job);
+    void handOverFound();
     bool stopRequested() const { return mStop && mStop(); }
     void count(std::atomic<qint64> ScanProgress::*figure, qint64 amount)
     {

@@ -235,13 +235,15 @@ void ScanTest::holdsBackWhileEventsWaitUndelivered()
     EventSink sink;
     DuplicateFinderThread* thread = startScan(&sink, {root});
     QVERIFY(!thread->wait(1500));
+    QCOMPARE(thread->progress().duplicates.load(), qint64(DuplicateFinderThread::kMaxUndelivered));
     QElapsedTimer timer;
     timer.start();
     delete thread;
     qInfo("held-back thread deleted in %lld ms", timer.elapsed());
     QVERIFY(timer.elapsed() < 2000);
     QCoreApplication::sendPostedEvents(&sink, DuplicateEvent::eventType);
-    QCOMPARE(sink.events.size(), DuplicateFinderThread::kMaxUndelivered);
+    // What the stopped scan had confirmed follows the held-back events.
+    QVERIFY(sink.events.size() >= DuplicateFinderThread::kMaxUndelivered);
     for (const SeenEvent& e : qAsConst(sink.events))
         QVERIFY(e.groupId == sink.events[0].groupId && e.firstPath == sink.events[0].firstPath);
 }
