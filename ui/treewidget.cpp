@@ -24,7 +24,12 @@ void TreeWidget::releaseLayout()
 void TreeWidget::layoutNow()
 {
     mLayoutOwed = false;
-    QTreeWidget::doItemsLayout();
+    const bool held = mLayoutHeld;
+    mLayoutHeld = false;
+    // Through the pending layout, so that it is not done a second time when its timer fires.
+    scheduleDelayedItemsLayout();
+    executeDelayedItemsLayout();
+    mLayoutHeld = held;
 }
 
 void TreeWidget::doItemsLayout()
