@@ -8,14 +8,6 @@ using tarvik::test::writeFile;
 
 namespace {
 
-QStringList gMessages;
-
-void captureMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
-{
-    if (type == QtDebugMsg && !context.file && !context.function && context.line == 0)
-        gMessages << text;
-}
-
 QStringList filesBelow(const QString& folder)
 {
     QStringList found;
@@ -60,6 +52,7 @@ void AppDirsTest::ensureDirectory_data()
     QTest::newRow("a file stands in a parent's place") << "f/g" << false;
 }
 
+// A file in the way is left alone.
 void AppDirsTest::ensureDirectory()
 {
     QFETCH(QString, relative);
@@ -82,11 +75,9 @@ void AppDirsTest::debugLogWritesTextLiterally_data()
 void AppDirsTest::debugLogWritesTextLiterally()
 {
     QFETCH(QString, text);
-    gMessages.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(captureMessage);
+    test::MessageCatcher messages;
     debugLog(text);
-    qInstallMessageHandler(previous);
-    QCOMPARE(gMessages, QStringList{text});
+    QCOMPARE(messages.lines(QtDebugMsg), QStringList{text});
 }
 
 void AppDirsTest::trashTakesAFileWithItsInfo()

@@ -7,21 +7,12 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <climits>
+#include <optional>
 
 using tarvik::Registry;
 using tarvik::RegistrySQLite;
 
 namespace {
-
-int warnings = 0;
-QtMessageHandler testHandler = nullptr;
-
-void countWarnings(QtMsgType type, const QMessageLogContext& context, const QString& text)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg)
-        ++warnings;
-    testHandler(type, context, text);
-}
 
 // Calls f(stored, fallback) for each of the five value types, with two different values.
 template <typename F> void forEachType(F f)
@@ -55,7 +46,7 @@ template <typename F> void forEachPair(F f)
                                                     QVariant(want).toString())));                  \
     } while (false)
 
-// Counts through a read-only connection of its own, never through the store.
+// The first column of a query, through a read-only connection of its own, never the store's.
 QStringList column(const QString& file, const QString& sql, const QVariantList& binds = {})
 {
     QStringList values;
@@ -63,13 +54,11 @@ QStringList column(const QString& file, const QString& sql, const QVariantList& 
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "inspect");
         db.setDatabaseName(file);
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery query(db);
-            query.prepare(sql);
+        QSqlQuery query(db);
+        if (db.open() && query.prepare(sql)) {
             for (const QVariant& bind : binds)
                 query.addBindValue(bind);
-            query.exec();
-            while (query.next())
+            for (query.exec(); query.next();)
                 values << query.value(0).toString();
         }
     }
@@ -100,10 +89,13 @@ class TestRegistry : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { testHandler = qInstallMessageHandler(countWarnings); }
-    void init() { warnings = 0; }
+    void init() { mMessages.emplace(); }
     // Qt warns when a connection name is reused or removed while still in use.
-    void cleanup() { QCOMPARE(warnings, 0); }
+    void cleanup()
+    {
+        QCOMPARE(mMessages->lines(QtWarningMsg), QStringList());
+        mMessages.reset();
+    }
 
     void firstRunGivesDefaultsAndKeepsTypesApart();
     void roundTrip();
@@ -115,10 +107,9 @@ private slots:
     void instanceLivesInDataDirectory();
 
 private:
-    QString freshFile() { return mDir.filePath(QStringLiteral("%1.db").arg(++mFiles)); }
+    static QString freshFile() { return tarvik::test::freshRoot() + "/registry.db"; }
 
-    QTemporaryDir mDir;
-    int mFiles = 0;
+    std::optional<tarvik::test::MessageCatcher> mMessages;
 };
 
 void TestRegistry::firstRunGivesDefaultsAndKeepsTypesApart()
