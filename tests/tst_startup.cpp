@@ -36,11 +36,7 @@ private slots:
     void initTestCase();
     void readTextFile_data();
     void readTextFile();
-    void pluginPathsKeepTheDefaultsFirst();
     void styleSheetRulesStandInAWorkingOrder();
-    void buttonImagesAtTheirSizes_data();
-    void buttonImagesAtTheirSizes();
-    void spinnerIsNineteenFramesOfFiftyMilliseconds();
     void iconFontLeavesTextProportional();
 };
 
@@ -69,13 +65,6 @@ void StartupTest::readTextFile()
     QVERIFY(test::writeFile(path, bytes));
     QCOMPARE(tarvik::readTextFile(path), expected);
     QVERIFY(tarvik::readTextFile(path + ".missing").isEmpty());
-}
-
-void StartupTest::pluginPathsKeepTheDefaultsFirst()
-{
-    QCOMPARE(pluginSearchPaths({"/usr/lib/qt5/plugins", "platforms"}),
-             (QStringList{"/usr/lib/qt5/plugins", "platforms", ".", "platforms", "sqldrivers",
-                          "imageformats"}));
 }
 
 void StartupTest::styleSheetRulesStandInAWorkingOrder()
@@ -111,37 +100,6 @@ void StartupTest::styleSheetRulesStandInAWorkingOrder()
         QVERIFY2(path.startsWith(":/resource/") && QImageReader(path).canRead(), qPrintable(path));
     }
     QVERIFY(urls > 0);
-}
-
-void StartupTest::buttonImagesAtTheirSizes_data()
-{
-    QTest::addColumn<QString>("name");
-    for (const char* name : {"plus", "remove_folder", "menu", "back", "folder", "trash"})
-        QTest::newRow(name) << QString(name);
-}
-
-// A normal image and its active partner: two different pictures of one size.
-void StartupTest::buttonImagesAtTheirSizes()
-{
-    QFETCH(QString, name);
-    const QImage normal(":/resource/" + name + "_normal2.png");
-    const QImage active(":/resource/" + name + "_active.png");
-    QCOMPARE(normal.size(), QSize(64, 64));
-    QCOMPARE(active.size(), QSize(64, 64));
-    QVERIFY(normal.hasAlphaChannel() && active.hasAlphaChannel());
-    QVERIFY(normal.convertToFormat(QImage::Format_ARGB32) !=
-            active.convertToFormat(QImage::Format_ARGB32));
-}
-
-void StartupTest::spinnerIsNineteenFramesOfFiftyMilliseconds()
-{
-    QImageReader reader(":/resource/loading_spinner.gif");
-    QCOMPARE(reader.loopCount(), -1);
-    for (int frame = 0; frame < 19; ++frame) {
-        QCOMPARE(reader.read().size(), QSize(200, 200));
-        QCOMPARE(reader.nextImageDelay(), 50);
-    }
-    QVERIFY(reader.read().isNull());
 }
 
 void StartupTest::iconFontLeavesTextProportional()
