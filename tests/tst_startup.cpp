@@ -1,51 +1,21 @@
 #include "app/startup.h"
 #include "testenv.h"
 
-#include <QApplication>
-#include <QFontDatabase>
 #include <QImageReader>
-#include <QLabel>
 #include <QRegularExpression>
 
 using namespace tarvik;
-
-namespace {
-
-// Width of the inked part of a widget's grab.
-int inkWidth(QWidget& widget)
-{
-    const QImage image = widget.grab().toImage();
-    const QRgb background = image.pixel(0, 0);
-    int left = image.width(), right = -1;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != background) {
-                left = qMin(left, x);
-                right = qMax(right, x);
-            }
-    return right < left ? 0 : right - left + 1;
-}
-
-} // namespace
 
 class StartupTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase() { Q_INIT_RESOURCE(resource); }
     void readTextFile_data();
     void readTextFile();
     void styleSheetRulesStandInAWorkingOrder();
-    void iconFontLeavesTextProportional();
 };
-
-void StartupTest::initTestCase()
-{
-    Q_INIT_RESOURCE(resource);
-    QVERIFY(QFontDatabase::addApplicationFont(":/resource/fonts/entypo.ttf") >= 0);
-    QVERIFY(QFontDatabase().families().contains("Entypo"));
-}
 
 void StartupTest::readTextFile_data()
 {
@@ -100,25 +70,6 @@ void StartupTest::styleSheetRulesStandInAWorkingOrder()
         QVERIFY2(path.startsWith(":/resource/") && QImageReader(path).canRead(), qPrintable(path));
     }
     QVERIFY(urls > 0);
-}
-
-void StartupTest::iconFontLeavesTextProportional()
-{
-    qApp->setStyleSheet(tarvik::readTextFile(":/resource/style.css"));
-    QLabel narrow("iiiiiiiiii");
-    QLabel wide("MMMMMMMMMM");
-    QLabel spaced("i i i i i i i i i i");
-    for (QLabel* label : {&narrow, &wide, &spaced}) {
-        label->setStyleSheet("background: white; color: black;");
-        label->adjustSize();
-    }
-    const int narrowInk = inkWidth(narrow);
-    QVERIFY2(narrowInk > 0, "no text was drawn: is a font installed?");
-    // In a monospace face both rows would be equally wide.
-    QVERIFY2(inkWidth(wide) > 2 * narrowInk, qPrintable(QString::number(inkWidth(wide))));
-    // Blanks are a sans font's blanks, not a wide glyph of the icon font.
-    QVERIFY2(inkWidth(spaced) < 3 * narrowInk, qPrintable(QString::number(inkWidth(spaced))));
-    qApp->setStyleSheet(QString());
 }
 
 TARVIK_TEST_WIDGETS_MAIN(StartupTest)
