@@ -193,8 +193,8 @@ struct Window
         return found.isEmpty() ? nullptr : found.first();
     }
 
-    // Every group as the sorted list of its paths, the groups sorted too; empty unless the
-    // groups are numbered from 0 in tree order.
+    // Every group as the sorted list of its paths, the groups sorted too; a single group
+    // "misnumbered" unless the groups are numbered from 0 in tree order.
     QList<QStringList> groupPaths() const
     {
         QList<QStringList> list;
