@@ -138,7 +138,7 @@ void StressTest::floodOfResults()
         for (QTreeWidgetItemIterator it(w.tree); *it; ++it)
             ++rowsAtHide;
     };
-    const int groups = 2000, rounds = 2;
+    const int groups = 500, rounds = 2;
     QMetaObject::invokeMethod(w.result, "startedThread");
     postResults(w.result, groups, rounds);
     QMetaObject::invokeMethod(w.result, "finishedThread", Qt::QueuedConnection);
@@ -151,9 +151,9 @@ void StressTest::floodOfResults()
                      QStringLiteral("/gone/g%1-%2").arg(g).arg(i));
     }
 
-    postResults(w.result, 1000, 1);
+    postResults(w.result, groups, 1);
     QCoreApplication::sendPostedEvents(w.result, DuplicateEvent::eventType);
-    postResults(w.result, 1000, 1);
+    postResults(w.result, groups, 1);
     QCOMPARE(w.tree->topLevelItemCount(), groups);
     w.scan({small.path()});
     QVERIFY(w.waitForScan());
