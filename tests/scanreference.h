@@ -2,14 +2,13 @@
 
 // The plain way to find duplicates, the yardstick for the scan engine: every listed file is
 // read in full and digested, one after another; a file is met once per scan, an unreadable
-// file and an empty folder entry are passed over.
+// file and an empty folder entry are passed over. SHA-256, so that files which only share
+// their MD5 stay apart. Also the forms in which two scans compare.
 
-#include "scanharness.h"
+#include "testenv.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
-#include <QRegExp>
-#include <QSet>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -45,7 +44,7 @@ inline QVector<SeenEvent> referenceScan(const QStringList& folders, const QStrin
             visited.insert(id);
             // Read to the end whatever size the file claims.
             QFile file(path);
-            QCryptographicHash hash(QCryptographicHash::Md5);
+            QCryptographicHash hash(QCryptographicHash::Sha256);
             QByteArray block(65536, Qt::Uninitialized);
             qint64 got = file.open(QIODevice::ReadOnly) ? 0 : -1;
             while (got >= 0 && (got = file.read(block.data(), block.size())) > 0)
@@ -60,6 +59,46 @@ inline QVector<SeenEvent> referenceScan(const QStringList& folders, const QStrin
         }
     }
     return events;
+}
+
+// A path relative to root; relative paths are taken from the current folder.
+inline QString fromRoot(const QString& root, const QString& path)
+{
+    return QDir(root).relativeFilePath(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+}
+
+// The events in order, with identities numbered as they appear, so that two runs compare.
+inline QStringList describe(const QVector<SeenEvent>& events, const QString& root)
+{
+    QHash<QUuid, int> numbers;
+    QStringList out;
+    for (const SeenEvent& e : events) {
+        const int n = numbers.value(e.groupId, numbers.size());
+        numbers.insert(e.groupId, n);
+        out << QStringLiteral("%1 %2 %3")
+                   .arg(n)
+                   .arg(fromRoot(root, e.firstPath), fromRoot(root, e.duplicatePath));
+    }
+    return out;
+}
+
+// Each group as its sorted files, the groups sorted and joined by "|".
+inline QString groupsOf(const QVector<SeenEvent>& events, const QString& root)
+{
+    QHash<QUuid, QStringList> members;
+    for (const SeenEvent& e : events) {
+        QStringList& group = members[e.groupId];
+        if (group.isEmpty())
+            group << fromRoot(root, e.firstPath);
+        group << fromRoot(root, e.duplicatePath);
+    }
+    QStringList out;
+    for (QStringList group : qAsConst(members)) {
+        group.sort();
+        out << group.join(QLatin1Char(' '));
+    }
+    out.sort();
+    return out.join(QLatin1Char('|'));
 }
 
 } // namespace tarvik::test

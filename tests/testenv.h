@@ -1,15 +1,20 @@
 #pragma once
 
-// Gives a test program a private home: HOME and every XDG folder point into a temporary
-// folder made before the application object exists, so the trash, the data directory and
-// the settings file of a test never touch the user's own.
+// Shared by every test program: a private home, file trees, caught messages and a receiver of
+// duplicates. The home is made before the application object exists: HOME and every XDG folder
+// point into a temporary folder, so the trash, the data directory and the settings file of a
+// test never touch the user's own.
 
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
+#include "scan/duplicateevent.h"
+#include "scan/folderwalk.h"
+#include "scan/scanengine.h"
+
+#include <QMutex>
 #include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace tarvik::test {
 
@@ -18,9 +23,116 @@ inline bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+// Builds a tree below root from lines: "path=content" (a file), "path->target" (a symbolic
+// link, target taken literally), "path=>existing" (a hard link).
+inline bool makeTree(const QString& root, const QStringList& lines)
+{
+    for (const QString& line : lines) {
+        const int hard = line.indexOf(QLatin1String("=>"));
+        const int soft = line.indexOf(QLatin1String("->"));
+        const int at = hard > 0 ? hard : soft > 0 ? soft : line.indexOf(QLatin1Char('='));
+        const QString path = root + QLatin1Char('/') + line.left(at);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        bool ok = false;
+        if (hard > 0) {
+#ifdef Q_OS_UNIX
+            ok = ::link(QFile::encodeName(root + QLatin1Char('/') + line.mid(hard + 2)).constData(),
+                        QFile::encodeName(path).constData()) == 0;
+#endif
+        } else {
+            ok = soft > 0 ? QFile::link(line.mid(soft + 2), path)
+                          : writeFile(path, line.mid(at + 1).toUtf8());
+        }
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+// Records the messages written, from any thread, while it lives.
+class MessageCatcher
+{
+public:
+    MessageCatcher()
+    {
+        for (QStringList& lines : sLines)
+            lines.clear();
+        mPrevious = qInstallMessageHandler(&MessageCatcher::record);
+    }
+    ~MessageCatcher() { qInstallMessageHandler(mPrevious); }
+
+    QStringList lines(QtMsgType type) const
+    {
+        QMutexLocker lock(&sMutex);
+        return sLines[type];
+    }
+
+private:
+    static void record(QtMsgType type, const QMessageLogContext&, const QString& text)
+    {
+        QMutexLocker lock(&sMutex);
+        sLines[type] << text;
+    }
+
+    inline static QMutex sMutex;
+    inline static QStringList sLines[QtInfoMsg + 1];
+    QtMessageHandler mPrevious;
+};
+
+struct SeenEvent
+{
+    QUuid groupId;
+    QString firstPath;
+    QString duplicatePath;
+};
+
+// Stands in for the result page: keeps every duplicate posted to it or handed to its sink().
+class EventSink : public QObject
+{
+public:
+    QVector<SeenEvent> events;
+
+    DuplicateSink sink()
+    {
+        return [this](const QUuid& groupId, const QString& firstPath, const QString& path) {
+            events.append({groupId, firstPath, path});
+            return true;
+        };
+    }
+    bool event(QEvent* e) override
+    {
+        if (e->type() != DuplicateEvent::eventType)
+            return QObject::event(e);
+        const auto* d = static_cast<DuplicateEvent*>(e);
+        events.append({d->groupId(), d->firstPath(), d->duplicatePath()});
+        return true;
+    }
+};
+
+// One whole scan through the engine on this thread; the duplicates in the order handed out.
+inline QVector<SeenEvent> runScan(
+    const QStringList& folders, const QString& filter = QString(),
+    StopCheck stop = [] { return false; }, ScanProgress* progress = nullptr)
+{
+    EventSink sink;
+    QHash<QString, DigestEntry> digests;
+    ScanEngine engine(stop, sink.sink(), &digests, progress);
+    scanFolders(folders, filter, engine, stop);
+    return sink.events;
+}
+
+// A new empty folder for one case.
+inline QString freshRoot()
+{
+    static QTemporaryDir temp;
+    static int count = 0;
+    const QString root = temp.filePath(QString::number(count++));
+    QDir().mkpath(root);
+    return root;
 }
 
 class PrivateHome
@@ -30,14 +142,13 @@ public:
     {
         if (!mDir.isValid())
             qFatal("cannot make a temporary home");
-        const QString root = mDir.path();
-        set("HOME", root + QStringLiteral("/home"));
-        set("XDG_DATA_HOME", root + QStringLiteral("/data"));
-        set("XDG_CONFIG_HOME", root + QStringLiteral("/config"));
-        set("XDG_CACHE_HOME", root + QStringLiteral("/cache"));
-        set("XDG_STATE_HOME", root + QStringLiteral("/state"));
-        set("XDG_RUNTIME_DIR", root + QStringLiteral("/runtime"));
-        QFile::setPermissions(root + QStringLiteral("/runtime"),
+        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME",
+                                 "XDG_STATE_HOME", "XDG_RUNTIME_DIR"}) {
+            const QString path = mDir.filePath(QString::fromLatin1(name));
+            QDir().mkpath(path);
+            qputenv(name, QFile::encodeName(path));
+        }
+        QFile::setPermissions(mDir.filePath("XDG_RUNTIME_DIR"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_DATA_DIRS", QByteArray("/usr/local/share:/usr/share"));
         qputenv("XDG_CONFIG_DIRS", QByteArray("/etc/xdg"));
@@ -45,15 +156,7 @@ public:
             qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
     }
 
-    QString path() const { return mDir.path(); }
-
 private:
-    static void set(const char* name, const QString& path)
-    {
-        QDir().mkpath(path);
-        qputenv(name, QFile::encodeName(path));
-    }
-
     QTemporaryDir mDir{QDir::tempPath() + QStringLiteral("/tarvik-test-XXXXXX")};
 };
 

@@ -9,14 +9,6 @@ using tarvik::test::writeFile;
 
 namespace {
 
-QStringList gMessages;
-
-void captureMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
-{
-    if (type == QtDebugMsg && !context.file && !context.function && context.line == 0)
-        gMessages << text;
-}
-
 bool setModified(const QString& path, const QDateTime& time)
 {
     QFile file(path);
@@ -70,6 +62,7 @@ void AppDirsTest::ensureDirectory_data()
     QTest::newRow("a file stands in a parent's place") << "f/g" << false;
 }
 
+// A file in the way is left alone.
 void AppDirsTest::ensureDirectory()
 {
     QFETCH(QString, relative);
@@ -92,11 +85,9 @@ void AppDirsTest::debugLogWritesTextLiterally_data()
 void AppDirsTest::debugLogWritesTextLiterally()
 {
     QFETCH(QString, text);
-    gMessages.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(captureMessage);
+    test::MessageCatcher messages;
     debugLog(text);
-    qInstallMessageHandler(previous);
-    QCOMPARE(gMessages, QStringList{text});
+    QCOMPARE(messages.lines(QtDebugMsg), QStringList{text});
 }
 
 void AppDirsTest::recycleBinPathList_data()

@@ -25,12 +25,14 @@ void PagesTest::folderDialog_data()
 {
     QTest::addColumn<bool>("fromLauncher");
     QTest::addColumn<bool>("choose");
-    QTest::newRow("launcher, chosen") << true << true;
-    QTest::newRow("launcher, cancelled") << true << false;
-    QTest::newRow("add button, chosen") << false << true;
-    QTest::newRow("add button, cancelled") << false << false;
+    for (bool fromLauncher : {true, false})
+        for (bool choose : {true, false})
+            QTest::addRow("%s, %s", fromLauncher ? "launcher" : "add button",
+                          choose ? "chosen" : "cancelled")
+                << fromLauncher << choose;
 }
 
+// A chosen folder is appended and shows the search page; a cancelled dialog changes nothing.
 void PagesTest::folderDialog()
 {
     QFETCH(bool, fromLauncher);
@@ -39,22 +41,20 @@ void PagesTest::folderDialog()
     const QString sub = dir.filePath("sub folder #1");
     QVERIFY(QDir().mkpath(sub));
     Window w;
-    QCOMPARE(w.stack->currentWidget(), w.launcher);
-
+    QAbstractButton* launcherButton = w.launcher->findChild<QAbstractButton*>();
     QStringList folders;
     if (!fromLauncher) {
         answerFolderDialog(dir.path());
-        QTest::mouseClick(w.launcherButton(), Qt::LeftButton);
+        QTest::mouseClick(launcherButton, Qt::LeftButton);
         folders << dir.path();
     }
     answerFolderDialog(choose ? sub : QString());
     if (fromLauncher)
-        QTest::mouseClick(w.launcherButton(), Qt::LeftButton);
+        QTest::mouseClick(launcherButton, Qt::LeftButton);
     else
         w.press(w.search, "AddFolderButton");
     if (choose)
         folders << sub;
-
     QCOMPARE(w.search->folders(), folders);
     QCOMPARE(w.stack->currentWidget(), folders.isEmpty() ? w.launcher : w.search);
 }
@@ -65,11 +65,9 @@ void PagesTest::removeFolder()
     w.stack->setCurrentWidget(w.search);
     for (const char* folder : {"/a", "/b", "/c", "/a"})
         w.search->addFolder(QString::fromLatin1(folder));
-
     w.sourceList->setCurrentItem(nullptr);
     w.press(w.search, "RemoveFolderButton");
     QCOMPARE(w.search->folders(), QStringList({"/a", "/b", "/c", "/a"}));
-
     w.sourceList->setCurrentRow(1);
     w.press(w.search, "RemoveFolderButton");
     QCOMPARE(w.search->folders(), QStringList({"/a", "/c", "/a"}));
@@ -85,6 +83,7 @@ void PagesTest::startAndBackKeepFoldersAndFilter_data()
         << "  *.jpg , [\\**] ";
 }
 
+// The second round shows that Back kept both for the next press.
 void PagesTest::startAndBackKeepFoldersAndFilter()
 {
     QFETCH(QStringList, folders);
@@ -94,15 +93,12 @@ void PagesTest::startAndBackKeepFoldersAndFilter()
     for (const QString& folder : folders)
         w.search->addFolder(folder);
     w.filterEdit->setText(filter);
-
-    // The second round shows Back kept both for the next press.
     for (int round = 0; round < 2; ++round) {
         w.press(w.search, "StartScanButton");
         QCOMPARE(w.stack->currentWidget(), w.result);
         QCOMPARE(w.thread()->mFolders, folders);
         QCOMPARE(w.thread()->mFilter, filter);
         QVERIFY(w.waitForScan());
-
         w.press(w.result, "BackButton");
         QCOMPARE(w.stack->currentWidget(), w.search);
         QCOMPARE(w.search->folders(), folders);
@@ -114,14 +110,12 @@ void PagesTest::toolMenu_data()
 {
     QTest::addColumn<int>("page");
     QTest::addColumn<QString>("entry");
-    for (int page : {1, 2}) {
-        const QString on = page == 1 ? " on search" : " on result";
-        QTest::newRow(qPrintable("dismissed" + on)) << page << QString();
-        QTest::newRow(qPrintable("about" + on)) << page << "About Tarvik Duplicate Finder";
-        QTest::newRow(qPrintable("exit" + on)) << page << "Exit";
-    }
+    for (int page : {1, 2})
+        for (const char* entry : {"", "About Tarvik Duplicate Finder", "Exit"})
+            QTest::addRow("page %d, '%s'", page, entry) << page << entry;
 }
 
+// Dismissed, the menu does nothing; About opens the web site; Exit closes the window.
 void PagesTest::toolMenu()
 {
     QFETCH(int, page);
@@ -130,16 +124,12 @@ void PagesTest::toolMenu()
     Window w;
     w.stack->setCurrentIndex(page);
     QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
-
     chooseFromMenu(entry);
     w.press(w.stack->widget(page), "MenuButton");
-
     QCOMPARE(w.window->isVisible(), entry != QLatin1String("Exit"));
     QCOMPARE(w.stack->currentIndex(), page);
-    QList<QUrl> expected;
-    if (entry.startsWith(QLatin1String("About")))
-        expected << QUrl(QStringLiteral("https://tarvik.example/"));
-    QCOMPARE(urls.urls, expected);
+    QCOMPARE(urls.urls, entry.startsWith("About") ? QList<QUrl>{QUrl("https://tarvik.example/")}
+                                                  : QList<QUrl>());
 }
 
 void PagesTest::sizeText_data()

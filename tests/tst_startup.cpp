@@ -1,55 +1,21 @@
 #include "app/startup.h"
 #include "testenv.h"
 
-#include <QApplication>
-#include <QFontDatabase>
 #include <QImageReader>
-#include <QLabel>
 #include <QRegularExpression>
 
 using namespace tarvik;
-
-namespace {
-
-// Width of the inked part of a widget's grab.
-int inkWidth(QWidget& widget)
-{
-    const QImage image = widget.grab().toImage();
-    const QRgb background = image.pixel(0, 0);
-    int left = image.width(), right = -1;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != background) {
-                left = qMin(left, x);
-                right = qMax(right, x);
-            }
-    return right < left ? 0 : right - left + 1;
-}
-
-} // namespace
 
 class StartupTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase() { Q_INIT_RESOURCE(resource); }
     void readTextFile_data();
     void readTextFile();
-    void pluginPathsKeepTheDefaultsFirst();
     void styleSheetRulesStandInAWorkingOrder();
-    void buttonImagesAtTheirSizes_data();
-    void buttonImagesAtTheirSizes();
-    void spinnerIsNineteenFramesOfFiftyMilliseconds();
-    void iconFontLeavesTextProportional();
 };
-
-void StartupTest::initTestCase()
-{
-    Q_INIT_RESOURCE(resource);
-    QVERIFY(QFontDatabase::addApplicationFont(":/resource/fonts/entypo.ttf") >= 0);
-    QVERIFY(QFontDatabase().families().contains("Entypo"));
-}
 
 void StartupTest::readTextFile_data()
 {
@@ -69,13 +35,6 @@ void StartupTest::readTextFile()
     QVERIFY(test::writeFile(path, bytes));
     QCOMPARE(tarvik::readTextFile(path), expected);
     QVERIFY(tarvik::readTextFile(path + ".missing").isEmpty());
-}
-
-void StartupTest::pluginPathsKeepTheDefaultsFirst()
-{
-    QCOMPARE(pluginSearchPaths({"/usr/lib/qt5/plugins", "platforms"}),
-             (QStringList{"/usr/lib/qt5/plugins", "platforms", ".", "platforms", "sqldrivers",
-                          "imageformats"}));
 }
 
 void StartupTest::styleSheetRulesStandInAWorkingOrder()
@@ -111,56 +70,6 @@ void StartupTest::styleSheetRulesStandInAWorkingOrder()
         QVERIFY2(path.startsWith(":/resource/") && QImageReader(path).canRead(), qPrintable(path));
     }
     QVERIFY(urls > 0);
-}
-
-void StartupTest::buttonImagesAtTheirSizes_data()
-{
-    QTest::addColumn<QString>("name");
-    for (const char* name : {"plus", "remove_folder", "menu", "back", "folder", "trash"})
-        QTest::newRow(name) << QString(name);
-}
-
-// A normal image and its active partner: two different pictures of one size.
-void StartupTest::buttonImagesAtTheirSizes()
-{
-    QFETCH(QString, name);
-    const QImage normal(":/resource/" + name + "_normal2.png");
-    const QImage active(":/resource/" + name + "_active.png");
-    QCOMPARE(normal.size(), QSize(64, 64));
-    QCOMPARE(active.size(), QSize(64, 64));
-    QVERIFY(normal.hasAlphaChannel() && active.hasAlphaChannel());
-    QVERIFY(normal.convertToFormat(QImage::Format_ARGB32) !=
-            active.convertToFormat(QImage::Format_ARGB32));
-}
-
-void StartupTest::spinnerIsNineteenFramesOfFiftyMilliseconds()
-{
-    QImageReader reader(":/resource/loading_spinner.gif");
-    QCOMPARE(reader.loopCount(), -1);
-    for (int frame = 0; frame < 19; ++frame) {
-        QCOMPARE(reader.read().size(), QSize(200, 200));
-        QCOMPARE(reader.nextImageDelay(), 50);
-    }
-    QVERIFY(reader.read().isNull());
-}
-
-void StartupTest::iconFontLeavesTextProportional()
-{
-    qApp->setStyleSheet(tarvik::readTextFile(":/resource/style.css"));
-    QLabel narrow("iiiiiiiiii");
-    QLabel wide("MMMMMMMMMM");
-    QLabel spaced("i i i i i i i i i i");
-    for (QLabel* label : {&narrow, &wide, &spaced}) {
-        label->setStyleSheet("background: white; color: black;");
-        label->adjustSize();
-    }
-    const int narrowInk = inkWidth(narrow);
-    QVERIFY2(narrowInk > 0, "no text was drawn: is a font installed?");
-    // In a monospace face both rows would be equally wide.
-    QVERIFY2(inkWidth(wide) > 2 * narrowInk, qPrintable(QString::number(inkWidth(wide))));
-    // Blanks are a sans font's blanks, not a wide glyph of the icon font.
-    QVERIFY2(inkWidth(spaced) < 3 * narrowInk, qPrintable(QString::number(inkWidth(spaced))));
-    qApp->setStyleSheet(QString());
 }
 
 TARVIK_TEST_WIDGETS_MAIN(StartupTest)

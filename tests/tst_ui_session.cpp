@@ -3,7 +3,7 @@
 #include "core/appdirs.h"
 #include "core/appsettings.h"
 #include "scan/contentreader.h"
-#include "scanharness.h"
+#include "testenv.h"
 #include "tst_ui_support.h"
 
 #include <QFileDialog>
@@ -139,7 +139,7 @@ void SessionTest::stopKeepsWhatWasFound()
 
     QTest::mouseClick(stop, Qt::LeftButton);
     gRelease = true;
-    QVERIFY(w.waitForScan(30000));
+    QVERIFY(w.waitForScan());
     ContentReader::setOpenHook(nullptr);
     QVERIFY(w.thread()->isFinished());
     QCOMPARE(w.tree->topLevelItemCount(), 10);
@@ -253,7 +253,7 @@ void SessionTest::remembersTheLastSearch()
         Window w;
         QCOMPARE(w.window->geometry(), QRect(100, 100, 480, 600));
         answerFolderDialog(root + "/keep");
-        QTest::mouseClick(w.launcherButton(), Qt::LeftButton);
+        QTest::mouseClick(w.launcher->findChild<QAbstractButton*>(), Qt::LeftButton);
         w.scan({root + "/keep", root + "/gone"}, "*.txt, *.jpg");
         QVERIFY(w.waitForScan());
         w.window->setGeometry(moved);
@@ -270,7 +270,7 @@ void SessionTest::remembersTheLastSearch()
         openedIn = qobject_cast<QFileDialog*>(dialog)->directory().absolutePath();
         qobject_cast<QDialog*>(dialog)->reject();
     });
-    QTest::mouseClick(w.launcherButton(), Qt::LeftButton);
+    QTest::mouseClick(w.launcher->findChild<QAbstractButton*>(), Qt::LeftButton);
     QCOMPARE(openedIn, QDir(root).absolutePath());
 
     // A place no screen shows is not used.

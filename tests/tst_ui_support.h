@@ -11,7 +11,6 @@
 #include "ui/resultwidget.h"
 #include "ui/treewidget.h"
 
-#include <QtTest>
 #include <QtWidgets>
 #include <functional>
 #include <memory>
@@ -110,7 +109,7 @@ inline QString trashDir()
            QStringLiteral("/Trash");
 }
 
-// Records a widget's being shown and hidden; onHide runs the moment it hides.
+// Records widgets' being shown and hidden; onHide runs the moment one hides.
 class VisibilityLog : public QObject
 {
 public:
@@ -120,7 +119,7 @@ public:
             widget->installEventFilter(this);
     }
     QStringList changes;
-    std::function<void()> onHide;
+    std::function<void()> onHide = [] {};
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override
@@ -129,8 +128,7 @@ protected:
             changes << QStringLiteral("show");
         if (event->type() == QEvent::HideToParent) {
             changes << QStringLiteral("hide");
-            if (onHide)
-                onHide();
+            onHide();
         }
         return false;
     }
@@ -166,22 +164,17 @@ struct Window
         QTest::mouseClick(page->findChild<QAbstractButton*>(QString::fromLatin1(name)),
                           Qt::LeftButton);
     }
-    QAbstractButton* launcherButton() const { return launcher->findChild<QAbstractButton*>(); }
     DuplicateFinderThread* thread() const { return result->findChild<DuplicateFinderThread*>(); }
 
     // Waits for the scan to end and every result it sent to be in the tree, which the page
-    // shows by hiding "Scanning...".
-    bool waitForScan(int timeoutMs = 120000) const
+    // shows by hiding "Scanning...". Fails only on a hang.
+    bool waitForScan() const
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (!thread()->isFinished() && clock.elapsed() < timeoutMs)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        // Now the thread's started() and finished() have reached the page.
+        if (!QTest::qWaitFor([this] { return thread()->isFinished(); }, 120000))
+            return false;
+        // Now the thread's started() and finished() wait in the queue: let them reach the page.
         QCoreApplication::sendPostedEvents();
-        while (!scanningLabel->isHidden() && clock.elapsed() < timeoutMs)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        return scanningLabel->isHidden();
+        return QTest::qWaitFor([this] { return scanningLabel->isHidden(); }, 120000);
     }
 
     // Sets the folder list and filter on the new search page and presses Start Scan.
@@ -200,7 +193,8 @@ struct Window
         return found.isEmpty() ? nullptr : found.first();
     }
 
-    // Every group as the sorted list of its paths, the groups sorted too.
+    // Every group as the sorted list of its paths, the groups sorted too; a single group
+    // "misnumbered" unless the groups are numbered from 0 in tree order.
     QList<QStringList> groupPaths() const
     {
         QList<QStringList> list;
@@ -210,17 +204,11 @@ struct Window
                 paths.append(tree->topLevelItem(g)->child(i)->text(3));
             paths.sort();
             list.append(paths);
+            if (tree->topLevelItem(g)->text(0) != QStringLiteral("Duplicate group #%1").arg(g))
+                return {{QStringLiteral("misnumbered")}};
         }
         std::sort(list.begin(), list.end());
         return list;
-    }
-
-    bool groupsNumberedFromZero() const
-    {
-        for (int g = 0; g < tree->topLevelItemCount(); ++g)
-            if (tree->topLevelItem(g)->text(0) != QStringLiteral("Duplicate group #%1").arg(g))
-                return false;
-        return true;
     }
 
     // As a user does it: the press that makes the row current, then the double-click.
