@@ -132,9 +132,10 @@ void SessionTest::stopKeepsWhatWasFound()
     QVERIFY(stop && stop->isHidden());
     // The groups found behind the held file wait for it, to keep the order of the walk.
     w.scan({root + "/b", root + "/a"});
-    const bool midRun =
-        waitFor([&] { return gHeld && w.thread()->progress().filesCompared == 21; });
-    QVERIFY(midRun && w.thread()->isRunning() && stop->isVisible());
+    // Stop shows once the thread's started() has come through.
+    QVERIFY(waitFor(
+        [&] { return gHeld && w.thread()->progress().filesCompared == 21 && stop->isVisible(); }));
+    QVERIFY(w.thread()->isRunning());
     QCOMPARE(w.tree->topLevelItemCount(), 0);
 
     QTest::mouseClick(stop, Qt::LeftButton);
