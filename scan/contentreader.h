@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <string>
 
 namespace tarvik {
 
@@ -24,18 +25,30 @@ public:
     // Both must outlive the reader; progress may be null.
     ContentReader(const StopCheck& stop, ScanProgress* progress);
 
+    // Paths are as the engine keeps them (encodePath).
+
+    // Reads a file of at most kBlockSize bytes whole into buffer 0 or 1, with one read when it
+    // can: Ok only when the file holds exactly size bytes.
+    Result readWhole(const char* path, qint64 size, int buffer);
+    const char* buffer(int which) const
+    {
+        return which ? mSecondBlock.constData() : mFirstBlock.constData();
+    }
+    // The hash() of bytes already in memory.
+    static quint64 hashBytes(const char* data, qint64 size);
+
     // A fast 64-bit hash of the whole file, only for finding candidates: equal files have
     // equal hashes. With hold, a file that fits one block is kept in memory so that a following
     // compare() against it needs no second read.
-    Result hash(const QString& path, qint64 size, quint64* hash, bool hold = false);
+    Result hash(const char* path, qint64 size, quint64* hash, bool hold = false);
 
     // A short key made from the first and last few KiB; equal files have equal keys.
-    Result fingerprint(const QString& path, qint64 size, quint64* key);
+    Result fingerprint(const char* path, qint64 size, quint64* key);
 
     // Byte-for-byte comparison of two files of the given size. When firstMd5 is given and the
     // files are equal, it receives the first file's MD5, computed on the way.
     // If they differ and fit one block, the hashes receive what hash() would give for each.
-    Match compare(const QString& first, const QString& second, qint64 size,
+    Match compare(const char* first, const char* second, qint64 size,
                   QByteArray* firstMd5 = nullptr, quint64* firstHash = nullptr,
                   quint64* secondHash = nullptr);
 
@@ -47,13 +60,13 @@ public:
 private:
     bool stopRequested() const { return mStop && mStop(); }
     void countRead(qint64 bytes);
-    static void aboutToOpen(const QString& path);
+    static void aboutToOpen(const char* path);
 
     const StopCheck& mStop;
     ScanProgress* mProgress;
     QByteArray mFirstBlock;
     QByteArray mSecondBlock;
-    QString mHeldPath;
+    std::string mHeldPath;
 };
 
 } // namespace tarvik

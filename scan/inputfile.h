@@ -14,6 +14,8 @@ class InputFile
 {
 public:
     explicit InputFile(const QString& path);
+    // A path as the engine keeps it (see encodePath).
+    explicit InputFile(const char* path);
     ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
@@ -25,9 +27,14 @@ public:
     // file; -1 on failure.
     qint64 read(char* data, qint64 count);
     qint64 readAt(char* data, qint64 count, qint64 offset);
+    // One read call where the system allows it: may return fewer bytes before the end.
+    qint64 readSome(char* data, qint64 count, qint64 offset);
+    // The size when the file was opened.
+    qint64 size() const { return mSize; }
 
 private:
     qint64 mOffset = 0;
+    qint64 mSize = -1;
     int mFd = -1;
     std::unique_ptr<QFile> mFile;
 };
@@ -54,5 +61,10 @@ inline uint qHash(const FileId& id, uint seed = 0)
 
 // The identity and size of a regular file (links followed); false for anything else.
 bool regularFileId(const QString& path, FileId* id, qint64* size);
+
+// Paths as the engine keeps them: the file system's own bytes where names are bytes, UTF-8
+// elsewhere.
+QByteArray encodePath(const QString& path);
+QString decodePath(const char* path, qsizetype size);
 
 } // namespace tarvik
