@@ -198,6 +198,7 @@ def main():
     ap.add_argument("--trees", default="M,S,B")
     ap.add_argument("--bench", default=os.path.join(here, "..", "build", "bench", "bench_scan"))
     ap.add_argument("--tools", default="tarvik,jdupes,fdupes,rmlint")
+    ap.add_argument("--before", help="an older bench_scan, timed in the same run as 'before'")
     ap.add_argument("--cold", action="store_true",
                     help="drop the tree from the page cache before every run")
     ap.add_argument("--json", help="also write the figures to this file")
@@ -219,11 +220,13 @@ def main():
             "rmlint": ["rmlint", "-T", "df", "-o", "fdupes:" + RMLINT_OUT, tree],
         }
         tools = {tool: every[tool] for tool in args.tools.split(",")}
+        if args.before:
+            tools["before"] = [args.before, tree]
         # Warm-up, which also cross-checks what each tool found.
         found = {}
         for tool, cmd in tools.items():
             _, _, out = run(cmd)
-            if tool == "tarvik":
+            if tool in ("tarvik", "before"):
                 figures = dict(line.split(": ", 1) for line in out.strip().splitlines())
                 found[tool] = (int(figures["groups"]),
                                int(figures["groups"]) + int(figures["duplicate events"]))

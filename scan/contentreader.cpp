@@ -41,10 +41,10 @@ void ContentReader::setOpenHook(OpenHook hook)
     gOpenHook = hook;
 }
 
-void ContentReader::aboutToOpen(const char* path)
+void ContentReader::aboutToOpen(const FileName& file)
 {
     if (const OpenHook hook = gOpenHook.load(std::memory_order_relaxed))
-        hook(decodePath(path, qsizetype(std::strlen(path))));
+        hook(decodePath(file.path, qsizetype(std::strlen(file.path))));
 }
 
 quint64 ContentReader::hashBytes(const char* data, qint64 size)
@@ -52,7 +52,7 @@ quint64 ContentReader::hashBytes(const char* data, qint64 size)
     return mix(quint64(size), data, size);
 }
 
-ContentReader::Result ContentReader::readWhole(const char* path, qint64 size, int buffer)
+ContentReader::Result ContentReader::readWhole(const FileName& path, qint64 size, int buffer)
 {
     if (stopRequested())
         return Result::Stopped;
@@ -82,7 +82,8 @@ void ContentReader::countRead(qint64 bytes)
         ScanProgress::add(mProgress->bytesRead, bytes);
 }
 
-ContentReader::Result ContentReader::hash(const char* path, qint64 size, quint64* hash, bool hold)
+ContentReader::Result ContentReader::hash(const FileName& path, qint64 size, quint64* hash,
+                                          bool hold)
 {
     if (hold)
         mHeldPath.clear();
@@ -111,11 +112,11 @@ ContentReader::Result ContentReader::hash(const char* path, qint64 size, quint64
         return Result::Failed;
     *hash = h;
     if (hold && size <= kBlockSize)
-        mHeldPath = path;
+        mHeldPath = path.path;
     return Result::Ok;
 }
 
-ContentReader::Result ContentReader::fingerprint(const char* path, qint64 size, quint64* key)
+ContentReader::Result ContentReader::fingerprint(const FileName& path, qint64 size, quint64* key)
 {
     if (stopRequested())
         return Result::Stopped;
@@ -137,13 +138,13 @@ ContentReader::Result ContentReader::fingerprint(const char* path, qint64 size, 
     return Result::Ok;
 }
 
-ContentReader::Match ContentReader::compare(const char* first, const char* second, qint64 size,
-                                            QByteArray* firstMd5, quint64* firstHash,
+ContentReader::Match ContentReader::compare(const FileName& first, const FileName& second,
+                                            qint64 size, QByteArray* firstMd5, quint64* firstHash,
                                             quint64* secondHash)
 {
     if (stopRequested())
         return Match::Stopped;
-    const bool held = !mHeldPath.empty() && mHeldPath == second && size <= kBlockSize;
+    const bool held = !mHeldPath.empty() && mHeldPath == second.path && size <= kBlockSize;
     aboutToOpen(first);
     InputFile a(first);
     if (!a.isOpen())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scan/inputfile.h"
 #include "scan/scantypes.h"
 
 #include <QByteArray>
@@ -25,11 +26,9 @@ public:
     // Both must outlive the reader; progress may be null.
     ContentReader(const StopCheck& stop, ScanProgress* progress);
 
-    // Paths are as the engine keeps them (encodePath).
-
     // Reads a file of at most kBlockSize bytes whole into buffer 0 or 1, with one read when it
     // can: Ok only when the file holds exactly size bytes.
-    Result readWhole(const char* path, qint64 size, int buffer);
+    Result readWhole(const FileName& file, qint64 size, int buffer);
     const char* buffer(int which) const
     {
         return which ? mSecondBlock.constData() : mFirstBlock.constData();
@@ -40,15 +39,15 @@ public:
     // A fast 64-bit hash of the whole file, only for finding candidates: equal files have
     // equal hashes. With hold, a file that fits one block is kept in memory so that a following
     // compare() against it needs no second read.
-    Result hash(const char* path, qint64 size, quint64* hash, bool hold = false);
+    Result hash(const FileName& file, qint64 size, quint64* hash, bool hold = false);
 
     // A short key made from the first and last few KiB; equal files have equal keys.
-    Result fingerprint(const char* path, qint64 size, quint64* key);
+    Result fingerprint(const FileName& file, qint64 size, quint64* key);
 
     // Byte-for-byte comparison of two files of the given size. When firstMd5 is given and the
     // files are equal, it receives the first file's MD5, computed on the way.
     // If they differ and fit one block, the hashes receive what hash() would give for each.
-    Match compare(const char* first, const char* second, qint64 size,
+    Match compare(const FileName& first, const FileName& second, qint64 size,
                   QByteArray* firstMd5 = nullptr, quint64* firstHash = nullptr,
                   quint64* secondHash = nullptr);
 
@@ -60,7 +59,7 @@ public:
 private:
     bool stopRequested() const { return mStop && mStop(); }
     void countRead(qint64 bytes);
-    static void aboutToOpen(const char* path);
+    static void aboutToOpen(const FileName& file);
 
     const StopCheck& mStop;
     ScanProgress* mProgress;

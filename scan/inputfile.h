@@ -8,14 +8,26 @@ class QFile;
 
 namespace tarvik {
 
+// A file as the engine names it: the path as it keeps paths (encodePath) and, where the system
+// allows, a folder already open with the name in it, which spares looking up the whole path.
+struct FileName
+{
+    const char* path = nullptr;
+    int folder = -1;
+    const char* name = nullptr;
+};
+
+// A folder held open for FileName::folder; -1 where that cannot be had.
+int openFolder(const char* path);
+void closeFolder(int folder);
+
 // A read-only regular file for the scan, read by position. Whatever a name stands for (a FIFO,
 // a device), opening never blocks and only a regular file counts as open.
 class InputFile
 {
 public:
     explicit InputFile(const QString& path);
-    // A path as the engine keeps it (see encodePath).
-    explicit InputFile(const char* path);
+    explicit InputFile(const FileName& name);
     ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;

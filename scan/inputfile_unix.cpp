@@ -11,12 +11,16 @@ namespace tarvik {
 // Whole files read in order gain from a larger read-ahead window.
 static constexpr qint64 kSequentialFrom = 1024 * 1024;
 
-InputFile::InputFile(const QString& path) : InputFile(QFile::encodeName(path).constData()) {}
+InputFile::InputFile(const QString& path)
+    : InputFile(FileName{QFile::encodeName(path).constData(), -1, nullptr})
+{
+}
 
-InputFile::InputFile(const char* path)
+InputFile::InputFile(const FileName& name)
 {
     // O_NONBLOCK means nothing to a regular file, but keeps a FIFO from hanging the open.
-    mFd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+    mFd = name.folder >= 0 ? ::openat(name.folder, name.name, flags) : ::open(name.path, flags);
     if (mFd < 0)
         return;
     struct stat st;
@@ -72,6 +76,21 @@ qint64 InputFile::readAt(char* data, qint64 count, qint64 offset)
         done += got;
     }
     return done;
+}
+
+int openFolder(const char* path)
+{
+#ifdef O_PATH
+    return ::open(path, O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+    return ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+}
+
+void closeFolder(int folder)
+{
+    if (folder >= 0)
+        ::close(folder);
 }
 
 qint64 InputFile::readSome(char* data, qint64 count, qint64 offset)

@@ -13,7 +13,7 @@ InputFile::InputFile(const QString& path) : mFile(std::make_unique<QFile>(path))
         mSize = mFile->size();
 }
 
-InputFile::InputFile(const char* path) : InputFile(QString::fromUtf8(path)) {}
+InputFile::InputFile(const FileName& name) : InputFile(QString::fromUtf8(name.path)) {}
 
 InputFile::~InputFile() = default;
 
@@ -47,6 +47,13 @@ qint64 InputFile::readAt(char* data, qint64 count, qint64 offset)
     }
     return done;
 }
+
+int openFolder(const char*)
+{
+    return -1;
+}
+
+void closeFolder(int) {}
 
 qint64 InputFile::readSome(char* data, qint64 count, qint64 offset)
 {

@@ -24,6 +24,13 @@ size_t slotOf(quint64 key, size_t mask)
 struct ScanEngine::Worker
 {
     Worker(const StopCheck& stop, ScanProgress* progress) : reader(stop, progress) {}
+    ~Worker()
+    {
+        for (const OpenFolder& f : folders)
+            closeFolder(f.fd);
+    }
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
 
     ContentReader reader;
     std::string firstPath;
@@ -33,6 +40,16 @@ struct ScanEngine::Worker
     bool holding = false;
     FileRef held;
     int heldBuffer = 0;
+    // The folders of the latest files, held open: files come mostly in walk order, several
+    // from one folder, and a name looked up in an open folder spares the walk down its path.
+    struct OpenFolder
+    {
+        PathStore::Ref folder = 0;
+        int fd = -1;
+        quint64 used = 0;
+    };
+    OpenFolder folders[8];
+    quint64 uses = 0;
 };
 
 ScanEngine::ScanEngine(StopCheck stop, DuplicateSink sink, QHash<QString, DigestEntry>* digests,
@@ -237,6 +254,30 @@ const char* ScanEngine::pathOf(const FileRef& file, std::string* buffer) const
     return buffer->c_str();
 }
 
+FileName ScanEngine::nameOf(Worker& w, const FileRef& file, std::string* buffer) const
+{
+    FileName name;
+    name.path = pathOf(file, buffer);
+    name.name = mPaths.at(file.name);
+    // The least recently used folder gives way, never one handed out for the same comparison.
+    Worker::OpenFolder* oldest = &w.folders[0];
+    for (Worker::OpenFolder& f : w.folders) {
+        if (f.fd >= 0 && f.folder == file.folder) {
+            f.used = ++w.uses;
+            name.folder = f.fd;
+            return name;
+        }
+        if (f.used < oldest->used)
+            oldest = &f;
+    }
+    closeFolder(oldest->fd);
+    oldest->folder = file.folder;
+    oldest->fd = openFolder(mPaths.at(file.folder));
+    oldest->used = ++w.uses;
+    name.folder = oldest->fd;
+    return name;
+}
+
 QString ScanEngine::textOf(const FileRef& file) const
 {
     std::string path;
@@ -362,7 +403,7 @@ ScanEngine::Outcome ScanEngine::resolveSmall(Worker& w, SizeBucket& bucket, Job&
     if (!bucket.opened) {
         bucket.opened = true;
         const int into = w.holding ? 1 - w.heldBuffer : 0;
-        switch (reader.readWhole(pathOf(bucket.pendingFirst, &w.firstPath), size, into)) {
+        switch (reader.readWhole(nameOf(w, bucket.pendingFirst, &w.firstPath), size, into)) {
         case ContentReader::Result::Stopped:
             return Outcome::Stopped;
         case ContentReader::Result::Failed:
@@ -379,7 +420,7 @@ ScanEngine::Outcome ScanEngine::resolveSmall(Worker& w, SizeBucket& bucket, Job&
         }
     }
     const int mine = w.holding ? 1 - w.heldBuffer : 1;
-    switch (reader.readWhole(pathOf(job.file, &w.secondPath), size, mine)) {
+    switch (reader.readWhole(nameOf(w, job.file, &w.secondPath), size, mine)) {
     case ContentReader::Result::Stopped:
         return Outcome::Stopped;
     case ContentReader::Result::Failed:
@@ -395,7 +436,7 @@ ScanEngine::Outcome ScanEngine::resolveSmall(Worker& w, SizeBucket& bucket, Job&
         ContentClass& c = bucket.classes[i];
         if (!(w.holding && w.held == c.first && w.heldBuffer == other)) {
             w.holding = false;
-            switch (reader.readWhole(pathOf(c.first, &w.firstPath), size, other)) {
+            switch (reader.readWhole(nameOf(w, c.first, &w.firstPath), size, other)) {
             case ContentReader::Result::Stopped:
                 return Outcome::Stopped;
             case ContentReader::Result::Failed:
@@ -439,7 +480,7 @@ ScanEngine::Outcome ScanEngine::resolveLarge(Worker& w, SizeBucket& bucket, Job&
     if (!bucket.opened) {
         bucket.opened = true;
         quint64 key = 0;
-        switch (reader.fingerprint(pathOf(bucket.pendingFirst, &w.firstPath), size, &key)) {
+        switch (reader.fingerprint(nameOf(w, bucket.pendingFirst, &w.firstPath), size, &key)) {
         case ContentReader::Result::Stopped:
             return Outcome::Stopped;
         case ContentReader::Result::Failed:
@@ -453,7 +494,7 @@ ScanEngine::Outcome ScanEngine::resolveLarge(Worker& w, SizeBucket& bucket, Job&
         }
     }
     quint64 key = 0;
-    switch (reader.fingerprint(pathOf(job.file, &w.secondPath), size, &key)) {
+    switch (reader.fingerprint(nameOf(w, job.file, &w.secondPath), size, &key)) {
     case ContentReader::Result::Stopped:
         return Outcome::Stopped;
     case ContentReader::Result::Failed:
@@ -495,7 +536,7 @@ ScanEngine::Outcome ScanEngine::resolveByHash(Worker& w, SizeBucket& bucket, Job
 {
     ContentReader& reader = w.reader;
     const qint64 size = bucket.size;
-    switch (reader.hash(pathOf(job.file, &w.secondPath), size, &job.hash, true)) {
+    switch (reader.hash(nameOf(w, job.file, &w.secondPath), size, &job.hash, true)) {
     case ContentReader::Result::Ok:
         break;
     case ContentReader::Result::Failed:
@@ -518,7 +559,8 @@ ScanEngine::Outcome ScanEngine::resolveByHash(Worker& w, SizeBucket& bucket, Job
         ContentClass& c = bucket.classes[i];
         if (c.dead || c.hashed)
             continue;
-        const ContentReader::Result r = reader.hash(pathOf(c.first, &w.firstPath), size, &c.hash);
+        const ContentReader::Result r =
+            reader.hash(nameOf(w, c.first, &w.firstPath), size, &c.hash);
         if (r == ContentReader::Result::Stopped)
             return Outcome::Stopped;
         c.hashed = r == ContentReader::Result::Ok;
@@ -547,8 +589,8 @@ ScanEngine::Outcome ScanEngine::confirm(Worker& w, SizeBucket& bucket, quint32 i
     QByteArray md5;
     const bool newGroup = c.group < 0;
     quint64 firstHash = 0;
-    switch (w.reader.compare(pathOf(c.first, &w.firstPath), pathOf(job.file, &w.secondPath), size,
-                             newGroup ? &md5 : nullptr, c.hashed ? nullptr : &firstHash,
+    switch (w.reader.compare(nameOf(w, c.first, &w.firstPath), nameOf(w, job.file, &w.secondPath),
+                             size, newGroup ? &md5 : nullptr, c.hashed ? nullptr : &firstHash,
                              &job.hash)) {
     case ContentReader::Match::Equal:
         joinGroup(c, job, md5.constData());

@@ -141,6 +141,7 @@ private:
     void addClass(SizeBucket& bucket, const ContentClass& c);
     void liveWithKey(const SizeBucket& bucket, quint64 key, std::vector<quint32>* out) const;
     const char* pathOf(const FileRef& file, std::string* buffer) const;
+    FileName nameOf(Worker& w, const FileRef& file, std::string* buffer) const;
     QString textOf(const FileRef& file) const;
     void submit();
     bool waitForFront();
