@@ -6,6 +6,7 @@
 #include <QThread>
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace tarvik {
 
@@ -50,7 +51,19 @@ struct ScanEngine::Worker
     };
     OpenFolder folders[8];
     quint64 uses = 0;
+    // New groups of the bucket in hand, queued for their MD5 when the bucket is let go.
+    std::vector<PendingDigest> found;
+    std::vector<char> laneBuffers;
 };
+
+namespace {
+
+// Digests taken at a time, so that lanes that finish are refilled from the same batch.
+constexpr int kDigestBatch = 32;
+// Bytes read for one lane at a time, a whole number of blocks.
+constexpr qint64 kLaneChunk = 256 * 1024;
+
+} // namespace
 
 ScanEngine::ScanEngine(StopCheck stop, DuplicateSink sink, QHash<QString, DigestEntry>* digests,
                        ScanProgress* progress)
@@ -210,9 +223,13 @@ void ScanEngine::finish()
         if (!drain() || stopRequested())
             return;
         {
-            std::lock_guard<std::mutex> lock(mMutex);
-            if (mJobs.empty())
+            std::unique_lock<std::mutex> lock(mMutex);
+            if (mJobs.empty()) {
+                // The groups are all out; their digests may still be on the way.
+                mJobDone.wait(
+                    lock, [this] { return mStopped || (mDigestQueue.empty() && mDigesting == 0); });
                 return;
+            }
         }
         if (!waitForFront())
             return;
@@ -234,12 +251,6 @@ bool ScanEngine::drain()
         const QString firstPath = textOf(job.first);
         if (stopRequested() || (mSink && !mSink(job.groupId, firstPath, textOf(job.file))))
             return false;
-        if (job.opensGroup) {
-            const QString hex =
-                QString::fromLatin1(QByteArray::fromRawData(job.md5, sizeof job.md5).toHex());
-            if (!mDigests->contains(hex))
-                mDigests->insert(hex, DigestEntry{job.groupId, firstPath});
-        }
         count(&ScanProgress::groups, job.opensGroup ? 1 : 0);
         count(&ScanProgress::duplicates, 1);
         count(&ScanProgress::reclaimableBytes, job.bucket->size);
@@ -292,9 +303,25 @@ void ScanEngine::workerLoop()
     Worker w(mStop, mProgress);
     std::unique_lock<std::mutex> lock(mMutex);
     for (;;) {
-        mWorkReady.wait(lock, [this] { return mQuit || !mReady.empty(); });
+        mWorkReady.wait(lock, [this] { return mQuit || !mReady.empty() || !mDigestQueue.empty(); });
         if (mQuit)
             return;
+        // Files first, for the results to flow; digests once enough wait to fill the lanes,
+        // or when there is nothing else to do.
+        if (mReady.empty() || mDigestQueue.size() >= size_t(kDigestBatch)) {
+            std::vector<PendingDigest> batch;
+            while (!mDigestQueue.empty() && batch.size() < size_t(kDigestBatch)) {
+                batch.push_back(std::move(mDigestQueue.front()));
+                mDigestQueue.pop_front();
+            }
+            ++mDigesting;
+            lock.unlock();
+            digest(w, batch);
+            lock.lock();
+            --mDigesting;
+            mJobDone.notify_all();
+            continue;
+        }
         SizeBucket* bucket = mReady.front();
         mReady.pop_front();
         Job* jobs = bucket->head;
@@ -316,14 +343,146 @@ void ScanEngine::workerLoop()
             count(&ScanProgress::filesCompared, 1);
             count(&ScanProgress::bytesCompared, bucket->size);
         }
-        if (bucket->head) {
+        if (bucket->head)
             mReady.push_back(bucket);
-            mWorkReady.notify_one();
-        } else {
+        else
             bucket->scheduled = false;
-        }
+        for (PendingDigest& found : w.found)
+            mDigestQueue.push_back(std::move(found));
+        if (bucket->head || !w.found.empty())
+            mWorkReady.notify_one();
+        w.found.clear();
         mJobDone.notify_all();
     }
+}
+
+// Runs the batch through the SIMD lanes: each lane takes the next digest as soon as its own is
+// done, and the lanes advance together by as many blocks as all of them have in hand.
+void ScanEngine::digest(Worker& w, std::vector<PendingDigest>& batch)
+{
+    struct Lane
+    {
+        PendingDigest* item = nullptr;
+        Md5 md5;
+        std::unique_ptr<InputFile> file;
+        bool fromDuplicate = false;
+        qint64 offset = 0;
+        char* buffer = nullptr;
+        const char* at = nullptr;
+        qint64 left = 0;
+    };
+    const int lanes = Md5::lanes();
+    if (w.laneBuffers.empty())
+        w.laneBuffers.resize(size_t(lanes * (kLaneChunk + 1)));
+    std::vector<Lane> lane(static_cast<size_t>(lanes));
+    std::vector<std::pair<QString, DigestEntry>> done;
+    std::string path;
+    size_t next = 0;
+
+    // Opens the lane's file, the duplicate when the first fails; false when neither reads.
+    auto open = [&](Lane& l) {
+        for (;;) {
+            const FileRef& ref = l.fromDuplicate ? l.item->duplicate : l.item->first;
+            l.file = std::make_unique<InputFile>(nameOf(w, ref, &path));
+            l.offset = 0;
+            l.md5.reset();
+            if (l.file->isOpen() && l.file->size() == l.item->size)
+                return true;
+            if (l.fromDuplicate)
+                return false;
+            l.fromDuplicate = true;
+        }
+    };
+    // Reads the lane's next chunk; at the end, makes sure the file ends where it should.
+    auto fill = [&](Lane& l) {
+        for (;;) {
+            const qint64 want = qMin(kLaneChunk, l.item->size - l.offset);
+            // One byte more at the end tells a file that grew.
+            const bool last = l.offset + want == l.item->size;
+            const qint64 got = l.file->readAt(l.buffer, want + (last ? 1 : 0), l.offset);
+            if (got > 0)
+                count(&ScanProgress::bytesRead, got);
+            if (got == want) {
+                l.offset += got;
+                l.at = l.buffer;
+                l.left = got;
+                return true;
+            }
+            if (l.fromDuplicate)
+                return false;
+            l.fromDuplicate = true;
+            if (!open(l))
+                return false;
+        }
+    };
+    auto load = [&](Lane& l) {
+        l.item = nullptr;
+        while (next < batch.size()) {
+            PendingDigest* item = &batch[next++];
+            l.item = item;
+            l.fromDuplicate = false;
+            l.md5.reset();
+            if (!item->bytes.isNull() || item->size == 0) {
+                l.file.reset();
+                l.at = item->bytes.constData();
+                l.left = item->size;
+                return true;
+            }
+            if (open(l) && fill(l))
+                return true;
+        }
+        l.item = nullptr;
+        return false;
+    };
+    for (int i = 0; i < lanes; ++i) {
+        lane[size_t(i)].buffer = w.laneBuffers.data() + size_t(i) * size_t(kLaneChunk + 1);
+        load(lane[size_t(i)]);
+    }
+    std::vector<Md5*> digests;
+    std::vector<const char*> data;
+    for (;;) {
+        if (stopRequested())
+            return;
+        digests.clear();
+        data.clear();
+        qint64 blocks = std::numeric_limits<qint64>::max();
+        for (Lane& l : lane) {
+            while (l.item && l.left < 64) {
+                l.md5.add(l.at, size_t(l.left));
+                l.left = 0;
+                if (l.file && l.offset < l.item->size) {
+                    if (!fill(l))
+                        load(l);
+                    continue;
+                }
+                const QByteArray hex = l.md5.result().toHex();
+                done.emplace_back(QString::fromLatin1(hex),
+                                  DigestEntry{l.item->groupId, textOf(l.item->first)});
+                load(l);
+            }
+            if (!l.item)
+                continue;
+            digests.push_back(&l.md5);
+            data.push_back(l.at);
+            blocks = qMin(blocks, l.left / 64);
+        }
+        if (digests.empty())
+            break;
+        if (digests.size() > 1)
+            Md5::addBlocks(digests.data(), data.data(), int(digests.size()), size_t(blocks));
+        else
+            digests[0]->add(data[0], size_t(blocks) * 64);
+        for (Lane& l : lane) {
+            if (l.item) {
+                l.at += blocks * 64;
+                l.left -= blocks * 64;
+            }
+        }
+    }
+    std::lock_guard<std::mutex> lock(mMutex);
+    for (const auto& entry : done)
+        if (!mDigests->contains(entry.first))
+            mDigests->insert(entry.first, entry.second);
 }
 
 ScanEngine::Outcome ScanEngine::resolve(Worker& w, SizeBucket& bucket, Job& job)
@@ -381,14 +540,21 @@ void ScanEngine::liveWithKey(const SizeBucket& bucket, quint64 key, std::vector<
     std::sort(out->begin(), out->end());
 }
 
-void ScanEngine::joinGroup(ContentClass& c, Job& job, const char* md5)
+void ScanEngine::joinGroup(Worker& w, ContentClass& c, Job& job, const char* bytes)
 {
     std::lock_guard<std::mutex> lock(mGroupMutex);
     if (c.group < 0) {
         c.group = qint32(mGroupIds.size());
         mGroupIds.push_back(QUuid::createUuid());
-        std::memcpy(job.md5, md5, sizeof job.md5);
         job.opensGroup = true;
+        PendingDigest pending;
+        pending.groupId = mGroupIds.back();
+        pending.first = c.first;
+        pending.duplicate = job.file;
+        pending.size = job.bucket->size;
+        if (bytes)
+            pending.bytes = QByteArray(bytes, int(pending.size));
+        w.found.push_back(std::move(pending));
     }
     job.groupId = mGroupIds[size_t(c.group)];
     job.first = c.first;
@@ -450,14 +616,7 @@ ScanEngine::Outcome ScanEngine::resolveSmall(Worker& w, SizeBucket& bucket, Job&
             w.heldBuffer = other;
         }
         if (std::memcmp(reader.buffer(other), bytes, size_t(size)) == 0) {
-            char md5[16] = {};
-            if (c.group < 0) {
-                Md5 hash;
-                hash.add(bytes, size_t(size));
-                const QByteArray digest = hash.result();
-                std::memcpy(md5, digest.constData(), sizeof md5);
-            }
-            joinGroup(c, job, md5);
+            joinGroup(w, c, job, bytes);
             return Outcome::Duplicate;
         }
     }
@@ -586,14 +745,11 @@ ScanEngine::Outcome ScanEngine::confirm(Worker& w, SizeBucket& bucket, quint32 i
 {
     ContentClass& c = bucket.classes[index];
     const qint64 size = bucket.size;
-    QByteArray md5;
-    const bool newGroup = c.group < 0;
     quint64 firstHash = 0;
     switch (w.reader.compare(nameOf(w, c.first, &w.firstPath), nameOf(w, job.file, &w.secondPath),
-                             size, newGroup ? &md5 : nullptr, c.hashed ? nullptr : &firstHash,
-                             &job.hash)) {
+                             size, nullptr, c.hashed ? nullptr : &firstHash, &job.hash)) {
     case ContentReader::Match::Equal:
-        joinGroup(c, job, md5.constData());
+        joinGroup(w, c, job, nullptr);
         return Outcome::Duplicate;
     case ContentReader::Match::Differ:
         // Files of one block were read whole: keep their hashes for the next look-up.

@@ -43,8 +43,8 @@ public:
     // Reading is the bottleneck: more workers than cores only add seeks.
     static constexpr int kMaxWorkers = 4;
 
-    // digests receives one entry per group as its first duplicate is handed out: read it only
-    // once finish() has returned. progress may be null.
+    // digests receives one entry per group, written from the worker threads: read it only once
+    // finish() has returned. progress may be null.
     ScanEngine(StopCheck stop, DuplicateSink sink, QHash<QString, DigestEntry>* digests,
                ScanProgress* progress = nullptr);
     ~ScanEngine();
@@ -121,7 +121,18 @@ private:
         quint64 hash = 0;
         QUuid groupId;
         FileRef first;
-        char md5[16];
+    };
+
+    // A new group's MD5, computed apart from the comparison that found the group, so that
+    // several can share the SIMD lanes: from the bytes already read for a small file, else by
+    // reading the first file again (or, should it fail, the duplicate that matched it).
+    struct PendingDigest
+    {
+        QUuid groupId;
+        FileRef first;
+        FileRef duplicate;
+        qint64 size = 0;
+        QByteArray bytes;
     };
 
     // What one worker thread carries from file to file.
@@ -137,7 +148,8 @@ private:
     Outcome resolveByHash(Worker& w, SizeBucket& bucket, Job& job,
                           const std::vector<quint32>& candidates);
     Outcome confirm(Worker& w, SizeBucket& bucket, quint32 group, Job& job);
-    void joinGroup(ContentClass& c, Job& job, const char* md5);
+    void joinGroup(Worker& w, ContentClass& c, Job& job, const char* bytes);
+    void digest(Worker& w, std::vector<PendingDigest>& batch);
     void addClass(SizeBucket& bucket, const ContentClass& c);
     void liveWithKey(const SizeBucket& bucket, quint64 key, std::vector<quint32>* out) const;
     const char* pathOf(const FileRef& file, std::string* buffer) const;
@@ -182,6 +194,8 @@ private:
     bool mQuit = false;
     // A worker met the stop: the jobs it held will never be done.
     bool mStopped = false;
+    std::deque<PendingDigest> mDigestQueue;
+    int mDigesting = 0;
     std::vector<std::thread> mWorkers;
     int mWorkerCount = 1;
 

@@ -11,6 +11,7 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+using namespace tarvik;
 using namespace tarvik::test;
 
 class ScanDiffTest : public QObject
@@ -97,7 +98,28 @@ void ScanDiffTest::sameEventsAsTheReference()
         folder = root + '/' + folder;
     const QStringList expected = describe(referenceScan(folders, filter), root);
     QVERIFY(expected.size() > files / 10);
-    QCOMPARE(describe(runScan(folders, filter), root), expected);
+
+    EventSink sink;
+    QEventLoop loop;
+    DuplicateFinderThread* thread = startScan(&sink, folders, filter, &loop);
+    loop.exec();
+    QCOMPARE(describe(sink.events, root), expected);
+    // Each group under the MD5 of its content, with its identity and first file.
+    QHash<QString, DigestEntry> digests;
+    for (const SeenEvent& e : qAsConst(sink.events)) {
+        QFile file(e.firstPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString md5 = QString::fromLatin1(
+            QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5).toHex());
+        digests.insert(md5, DigestEntry{e.groupId, e.firstPath});
+    }
+    QCOMPARE(thread->mDigests.size(), digests.size());
+    for (auto it = digests.cbegin(); it != digests.cend(); ++it) {
+        QVERIFY2(thread->mDigests.contains(it.key()), qPrintable(it.value().firstPath));
+        QCOMPARE(thread->mDigests.value(it.key()).groupId, it.value().groupId);
+        QCOMPARE(thread->mDigests.value(it.key()).firstPath, it.value().firstPath);
+    }
+    delete thread;
 }
 
 // Every length up to a few blocks, fed whole and in uneven pieces, then one long random input.
@@ -120,6 +142,30 @@ void ScanDiffTest::md5AsTheToolkit()
     tarvik::Md5 large;
     large.add(data.constData(), size_t(data.size()));
     QCOMPARE(large.result(), QCryptographicHash::hash(data, QCryptographicHash::Md5));
+
+    // Side by side in SIMD lanes, with every kernel the processor has and every number of
+    // lanes: whole blocks together, then each one's own tail.
+    for (int kernel = 0; kernel < tarvik::Md5::kernels(); ++kernel) {
+        tarvik::Md5::useKernel(kernel);
+        for (int count = 1; count <= tarvik::Md5::lanes(); ++count) {
+            tarvik::Md5 lanes[8];
+            tarvik::Md5* digests[8];
+            const char* at[8];
+            for (int i = 0; i < count; ++i) {
+                digests[i] = &lanes[i];
+                at[i] = data.constData() + 4099 * i;
+            }
+            const int blocks = 1 + count * 7;
+            tarvik::Md5::addBlocks(digests, at, count, size_t(blocks));
+            for (int i = 0; i < count; ++i) {
+                const int size = blocks * 64 + i * 9;
+                lanes[i].add(at[i] + blocks * 64, size_t(i * 9));
+                QCOMPARE(lanes[i].result(), QCryptographicHash::hash(QByteArray(at[i], size),
+                                                                     QCryptographicHash::Md5));
+            }
+        }
+    }
+    tarvik::Md5::useKernel(-1);
 }
 
 TARVIK_TEST_GUILESS_MAIN(ScanDiffTest)
