@@ -303,17 +303,23 @@ void ScanEngine::workerLoop()
     Worker w(mStop, mProgress);
     std::unique_lock<std::mutex> lock(mMutex);
     for (;;) {
-        mWorkReady.wait(lock, [this] { return mQuit || !mReady.empty() || !mDigestQueue.empty(); });
+        mWorkReady.wait(lock, [this] { return mQuit || !mReady.empty() || digestsDue(); });
         if (mQuit)
             return;
-        // Files first, for the results to flow; digests once enough wait to fill the lanes,
-        // or when there is nothing else to do.
-        if (mReady.empty() || mDigestQueue.size() >= size_t(kDigestBatch)) {
+        if (digestsDue()) {
+            // A fair share by bytes, so that a few large files are spread over the cores.
             std::vector<PendingDigest> batch;
-            while (!mDigestQueue.empty() && batch.size() < size_t(kDigestBatch)) {
+            const qint64 share = mDigestBytes / mWorkerCount;
+            qint64 taken = 0;
+            while (!mDigestQueue.empty() && batch.size() < size_t(kDigestBatch) &&
+                   (batch.empty() || taken < share)) {
+                taken += mDigestQueue.front().size;
                 batch.push_back(std::move(mDigestQueue.front()));
                 mDigestQueue.pop_front();
             }
+            mDigestBytes -= taken;
+            if (!mDigestQueue.empty())
+                mWorkReady.notify_one();
             ++mDigesting;
             lock.unlock();
             digest(w, batch);
@@ -347,13 +353,24 @@ void ScanEngine::workerLoop()
             mReady.push_back(bucket);
         else
             bucket->scheduled = false;
-        for (PendingDigest& found : w.found)
+        for (PendingDigest& found : w.found) {
+            mDigestBytes += found.size;
             mDigestQueue.push_back(std::move(found));
+        }
         if (bucket->head || !w.found.empty())
             mWorkReady.notify_one();
         w.found.clear();
         mJobDone.notify_all();
     }
+}
+
+// Files first, for the results to flow; digests once enough wait to fill the lanes, or
+// whenever there is nothing else to do: a core left idle while the walk goes on is better
+// spent on a lone digest than saved for a crowded end. Under mMutex.
+bool ScanEngine::digestsDue() const
+{
+    const size_t waiting = mDigestQueue.size();
+    return waiting > 0 && (mReady.empty() || waiting >= size_t(kDigestBatch));
 }
 
 // Runs the batch through the SIMD lanes: each lane takes the next digest as soon as its own is
@@ -371,6 +388,10 @@ void ScanEngine::digest(Worker& w, std::vector<PendingDigest>& batch)
         const char* at = nullptr;
         qint64 left = 0;
     };
+    // The largest first, so that the lanes run side by side for as long as they can.
+    std::stable_sort(
+        batch.begin(), batch.end(),
+        [](const PendingDigest& a, const PendingDigest& b) { return a.size > b.size; });
     const int lanes = Md5::lanes();
     if (w.laneBuffers.empty())
         w.laneBuffers.resize(size_t(lanes * (kLaneChunk + 1)));

@@ -150,6 +150,7 @@ private:
     Outcome confirm(Worker& w, SizeBucket& bucket, quint32 group, Job& job);
     void joinGroup(Worker& w, ContentClass& c, Job& job, const char* bytes);
     void digest(Worker& w, std::vector<PendingDigest>& batch);
+    bool digestsDue() const;
     void addClass(SizeBucket& bucket, const ContentClass& c);
     void liveWithKey(const SizeBucket& bucket, quint64 key, std::vector<quint32>* out) const;
     const char* pathOf(const FileRef& file, std::string* buffer) const;
@@ -195,6 +196,7 @@ private:
     // A worker met the stop: the jobs it held will never be done.
     bool mStopped = false;
     std::deque<PendingDigest> mDigestQueue;
+    qint64 mDigestBytes = 0;
     int mDigesting = 0;
     std::vector<std::thread> mWorkers;
     int mWorkerCount = 1;
