@@ -51,68 +51,64 @@ private:
     size_t mUsed = kChunk;
 };
 
-// The files already met, by device and inode: eight bytes a file in an open-addressing table
-// per device, instead of a hash node each.
+// The files already met, by device and inode: four bytes a file (eight for inode numbers
+// above 32 bits) in open-addressing tables per device, instead of a hash node each.
 class InodeSet
 {
 public:
     // True when the file was not met before.
     bool insert(quint64 device, quint64 inode)
     {
-        Table* table = nullptr;
-        for (Table& t : mTables)
+        Device* table = nullptr;
+        for (Device& t : mDevices)
             if (t.device == device)
                 table = &t;
         if (!table) {
-            mTables.emplace_back();
-            table = &mTables.back();
+            mDevices.emplace_back();
+            table = &mDevices.back();
             table->device = device;
         }
-        return table->insert(inode);
+        if (inode == 0) {
+            const bool fresh = !table->hasZero;
+            table->hasZero = true;
+            return fresh;
+        }
+        return inode <= 0xffffffffu ? table->narrow.insert(quint32(inode))
+                                    : table->wide.insert(inode);
     }
 
 private:
-    struct Table
+    // Zero marks a free cell.
+    template <typename T> struct Table
     {
-        quint64 device = 0;
-        std::unique_ptr<quint64[]> cells;
+        std::unique_ptr<T[]> cells;
         size_t capacity = 0;
         size_t count = 0;
-        // Zero marks a free slot; inode zero is kept apart.
-        bool hasZero = false;
 
-        bool insert(quint64 inode)
+        bool insert(T key)
         {
-            if (inode == 0) {
-                const bool fresh = !hasZero;
-                hasZero = true;
-                return fresh;
-            }
             if ((count + 1) * 10 > capacity * 7)
                 grow();
             const size_t mask = capacity - 1;
-            for (size_t i = spread(inode) & mask;; i = (i + 1) & mask) {
-                if (cells[i] == inode)
+            for (size_t i = spread(key) & mask;; i = (i + 1) & mask) {
+                if (cells[i] == key)
                     return false;
                 if (cells[i] == 0) {
-                    cells[i] = inode;
+                    cells[i] = key;
                     ++count;
                     return true;
                 }
             }
         }
 
-        static size_t spread(quint64 inode)
-        {
-            return size_t((inode * 0x9e3779b97f4a7c15ull) >> 20);
-        }
+        static size_t spread(quint64 key) { return size_t((key * 0x9e3779b97f4a7c15ull) >> 20); }
 
         void grow()
         {
             const size_t old = capacity;
-            std::unique_ptr<quint64[]> oldCells = std::move(cells);
+            std::unique_ptr<T[]> oldCells = std::move(cells);
             capacity = old ? old * 2 : 1024;
-            cells.reset(new quint64[capacity]());
+            cells.reset(new T[capacity]());
             const size_t mask = capacity - 1;
             for (size_t j = 0; j < old; ++j) {
                 if (oldCells[j] == 0)
@@ -125,7 +121,15 @@ private:
         }
     };
 
-    std::vector<Table> mTables;
+    struct Device
+    {
+        quint64 device = 0;
+        bool hasZero = false;
+        Table<quint32> narrow;
+        Table<quint64> wide;
+    };
+
+    std::vector<Device> mDevices;
 };
 
 } // namespace tarvik

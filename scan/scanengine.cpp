@@ -523,7 +523,7 @@ void ScanEngine::addClass(SizeBucket& bucket, const ContentClass& c)
     if (n <= kIndexFrom)
         return;
     std::vector<quint32>& index = bucket.index;
-    if (n * 2 > index.size()) {
+    if (n * 4 > index.size() * 3) {
         index.assign(index.empty() ? 64 : index.size() * 2, 0);
         const size_t mask = index.size() - 1;
         for (size_t i = 0; i < n; ++i) {
