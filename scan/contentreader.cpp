@@ -1,7 +1,6 @@
 #include "scan/contentreader.h"
 
 #include "scan/inputfile.h"
-#include "scan/md5.h"
 
 #include <atomic>
 #include <cstring>
@@ -139,8 +138,7 @@ ContentReader::Result ContentReader::fingerprint(const FileName& path, qint64 si
 }
 
 ContentReader::Match ContentReader::compare(const FileName& first, const FileName& second,
-                                            qint64 size, QByteArray* firstMd5, quint64* firstHash,
-                                            quint64* secondHash)
+                                            qint64 size, quint64* firstHash, quint64* secondHash)
 {
     if (stopRequested())
         return Match::Stopped;
@@ -159,7 +157,6 @@ ContentReader::Match ContentReader::compare(const FileName& first, const FileNam
         b->expectSequential(size);
     }
     a.expectSequential(size);
-    Md5 hash;
     char* x = mFirstBlock.data();
     char* y = mSecondBlock.data();
     qint64 left = size;
@@ -181,8 +178,6 @@ ContentReader::Match ContentReader::compare(const FileName& first, const FileNam
             }
             return Match::Differ;
         }
-        if (firstMd5)
-            hash.add(x, size_t(want));
         left -= want;
         if (left > 0 && stopRequested())
             return Match::Stopped;
@@ -191,8 +186,6 @@ ContentReader::Match ContentReader::compare(const FileName& first, const FileNam
         return Match::FirstFailed;
     if (b && !atEnd(*b))
         return Match::SecondFailed;
-    if (firstMd5)
-        *firstMd5 = hash.result();
     return Match::Equal;
 }
 

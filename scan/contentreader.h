@@ -10,7 +10,7 @@
 namespace tarvik {
 
 // Reads file content for the scan engine: quick content hashes to find candidates, cheap
-// fingerprints and byte comparisons, which also yield a group's MD5 on the way.
+// fingerprints, whole small files and byte comparisons.
 // A file counts as readable only when it holds exactly the size the walk saw, so a file that
 // shrinks, grows or stops being a regular file during the scan is never matched. A stop is
 // honoured between blocks. One reader per worker thread.
@@ -44,12 +44,10 @@ public:
     // A short key made from the first and last few KiB; equal files have equal keys.
     Result fingerprint(const FileName& file, qint64 size, quint64* key);
 
-    // Byte-for-byte comparison of two files of the given size. When firstMd5 is given and the
-    // files are equal, it receives the first file's MD5, computed on the way.
-    // If they differ and fit one block, the hashes receive what hash() would give for each.
+    // Byte-for-byte comparison of two files of the given size. If they differ and fit one
+    // block, the hashes receive what hash() would give for each.
     Match compare(const FileName& first, const FileName& second, qint64 size,
-                  QByteArray* firstMd5 = nullptr, quint64* firstHash = nullptr,
-                  quint64* secondHash = nullptr);
+                  quint64* firstHash = nullptr, quint64* secondHash = nullptr);
 
     // For tests only: called with each path just before the reader opens it, from whichever
     // thread reads, so that a test can change the file under the scan's feet.

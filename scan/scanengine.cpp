@@ -768,7 +768,7 @@ ScanEngine::Outcome ScanEngine::confirm(Worker& w, SizeBucket& bucket, quint32 i
     const qint64 size = bucket.size;
     quint64 firstHash = 0;
     switch (w.reader.compare(nameOf(w, c.first, &w.firstPath), nameOf(w, job.file, &w.secondPath),
-                             size, nullptr, c.hashed ? nullptr : &firstHash, &job.hash)) {
+                             size, c.hashed ? nullptr : &firstHash, &job.hash)) {
     case ContentReader::Match::Equal:
         joinGroup(w, c, job, nullptr);
         return Outcome::Duplicate;
