@@ -35,19 +35,18 @@ NameFilter::NameFilter(const QString& text) : mActive(!text.isEmpty())
         mPatterns.end());
     if (!mPatterns.contains(QStringLiteral("*")))
         for (const QString& pattern : qAsConst(mPatterns))
-            mMatchers.append(QRegExp(pattern, Qt::CaseInsensitive, QRegExp::Wildcard));
+            mMatchers.append(
+                QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
+                                   QRegularExpression::CaseInsensitiveOption));
 }
 
 bool NameFilter::matches(const QString& name) const
 {
     if (mMatchers.isEmpty())
         return !listsNothing();
-    for (const QRegExp& matcher : mMatchers) {
-        // A copy: matching keeps state in the expression.
-        QRegExp copy = matcher;
-        if (copy.exactMatch(name))
+    for (const QRegularExpression& matcher : mMatchers)
+        if (matcher.match(name).hasMatch())
             return true;
-    }
     return false;
 }
 

@@ -2,7 +2,7 @@
 
 #include "scan/scantypes.h"
 
-#include <QRegExp>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QVector>
 #include <functional>
@@ -27,7 +27,7 @@ struct NameFilter
 
 private:
     QStringList mPatterns;
-    QVector<QRegExp> mMatchers;
+    QVector<QRegularExpression> mMatchers;
     bool mActive = false;
 };
 

@@ -183,7 +183,8 @@ void ScanStressTest::hostileFilters_data()
 {
     QTest::addColumn<QString>("filter");
     QTest::newRow("open bracket") << "[";
-    QTest::newRow("close bracket") << "]";
+    QTest::newRow("close bracket") << "],a.jpg";
+    QTest::newRow("negated set") << "[!a]*";
     QTest::newRow("backslash") << "\\";
     QTest::newRow("double star") << "**";
     QTest::newRow("control characters") << QString::fromLatin1("\x01\x02\t\n*\x7f,\x1b[0m");
