@@ -31,8 +31,9 @@ private:
     bool mActive = false;
 };
 
-// Hands every file below folder whose name the filter lets through to visit, in the directory
-// iterator's order, hidden files and folders left out. False when stopped.
+// Hands every regular file (or link to one) below folder whose name the filter lets through to
+// visit, in the directory iterator's order and with its paths, hidden files and folders left
+// out. False when stopped.
 bool walkFolder(const QString& folder, const NameFilter& filter, const StopCheck& stop,
                 const std::function<void(const QString&)>& visit);
 
