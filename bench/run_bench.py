@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
-"""Makes the benchmark trees and times the scan engine beside fdupes and rmlint.
+"""Makes the benchmark trees and times the scan engine beside jdupes, fdupes and rmlint.
 
-    bench/run_bench.py [--root DIR] [--runs N] [--trees M,S,B] [--bench PATH]
+    bench/run_bench.py [--root DIR] [--runs N] [--trees M,S,B,L] [--bench PATH]
+                       [--tools tarvik,jdupes,fdupes,rmlint] [--cold]
 
 The trees are made once, with a fixed seed, under --root (default /tmp/tarvik-bench), never
-in the repository; they are remade only if their recipe changed. Every tool runs once per
-tree to warm the page cache, then --runs times, the tools taking turns. The report gives the
-median wall time of each tool, the engine's ratios to the others and the peak memory of
-each run (the largest resident size, from wait4).
+in the repository; they are remade only if their recipe changed (L takes several minutes and
+about 5 GB of disk). Every tool runs once per tree to warm the page cache, then --runs times,
+the tools taking turns. With --cold the tree's pages are dropped from the page cache
+(vmtouch -e) before every run of every tool. The report gives the median wall time of each
+tool, the engine's ratios to the others and the peak memory of each run (the largest
+resident size, from GNU time).
 
   M  about 10,000 files of mixed sizes (median about 100 KB, a long tail to tens of MB),
      15% copies of others, 3% of equal size but other content (half of them differing
@@ -15,6 +18,8 @@ each run (the largest resident size, from wait4).
   S  100,000 files of 1 to 8 KB in a tree six levels deep, 30% copies (of 70,000 originals)
   B  30 files of 40 to 160 MB: 20 originals, 5 copies, 5 of equal size differing only in
      their last byte
+  L  1,008,500 files of median 600 B (1 B to 64 KB, about 1 GB) in 40,000 folders: 750,000
+     originals, 250,000 copies, 8,500 of equal size differing in the last byte
 """
 
 import argparse
@@ -111,7 +116,40 @@ def make_b(root, rng, pool):
                 write(dst, flip_last(f.read()))
 
 
-TREES = {"M": make_m, "S": make_s, "B": make_b}
+def make_l(root, rng, pool):
+    """A million small files in 40,000 folders: contents are regenerated from their number,
+    so copies need no source file read back and the script stays small in memory."""
+    originals, copies, variants = 750_000, 250_000, 8_500
+    dirs = [os.path.join(root, "t%03d" % a, "u%03d" % b) for a in range(200) for b in range(200)]
+    for d in dirs:
+        os.makedirs(d)
+    sizes = [max(1, min(int(math.exp(rng.gauss(math.log(600), 1.0))), 65536))
+             for _ in range(originals)]
+    data = pool.data
+
+    def content(i, size):
+        head = i.to_bytes(8, "little")[:size]
+        start = (i * 2654435761) % (POOL_SIZE - 65536)
+        return head + data[start:start + size - len(head)]
+
+    def put(path, body):
+        with open(path, "wb") as f:
+            f.write(body)
+
+    for i in range(originals):
+        put(os.path.join(dirs[rng.randrange(len(dirs))], "o%06d" % i), content(i, sizes[i]))
+    for i in range(copies):
+        src = rng.randrange(originals)
+        put(os.path.join(dirs[rng.randrange(len(dirs))], "c%06d" % i), content(src, sizes[src]))
+    for i in range(variants):
+        # Equal size, other content: the same start, one byte changed near the end.
+        src = rng.randrange(originals)
+        body = bytearray(content(src, sizes[src]))
+        body[-1] ^= 0x5A
+        put(os.path.join(dirs[rng.randrange(len(dirs))], "v%06d" % i), bytes(body))
+
+
+TREES = {"M": make_m, "S": make_s, "B": make_b, "L": make_l}
 
 
 def ensure_tree(base, name):
@@ -127,6 +165,10 @@ def ensure_tree(base, name):
     with open(stamp, "w") as f:
         f.write(recipe)
     return root
+
+
+def drop_cache(tree):
+    subprocess.run(["vmtouch", "-q", "-e", tree], check=True)
 
 
 def run(cmd):
@@ -155,6 +197,10 @@ def main():
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--trees", default="M,S,B")
     ap.add_argument("--bench", default=os.path.join(here, "..", "build", "bench", "bench_scan"))
+    ap.add_argument("--tools", default="tarvik,jdupes,fdupes,rmlint")
+    ap.add_argument("--before", help="an older bench_scan, timed in the same run as 'before'")
+    ap.add_argument("--cold", action="store_true",
+                    help="drop the tree from the page cache before every run")
     ap.add_argument("--json", help="also write the figures to this file")
     args = ap.parse_args()
     root = os.path.abspath(args.root)
@@ -167,16 +213,20 @@ def main():
     report = {}
     for name in args.trees.split(","):
         tree = ensure_tree(root, name)
-        tools = {
+        every = {
             "tarvik": [args.bench, tree],
+            "jdupes": ["jdupes", "-r", "-q", tree],
             "fdupes": ["fdupes", "-r", "-q", tree],
             "rmlint": ["rmlint", "-T", "df", "-o", "fdupes:" + RMLINT_OUT, tree],
         }
+        tools = {tool: every[tool] for tool in args.tools.split(",")}
+        if args.before:
+            tools["before"] = [args.before, tree]
         # Warm-up, which also cross-checks what each tool found.
         found = {}
         for tool, cmd in tools.items():
             _, _, out = run(cmd)
-            if tool == "tarvik":
+            if tool in ("tarvik", "before"):
                 figures = dict(line.split(": ", 1) for line in out.strip().splitlines())
                 found[tool] = (int(figures["groups"]),
                                int(figures["groups"]) + int(figures["duplicate events"]))
@@ -190,6 +240,8 @@ def main():
         engine = []
         for _ in range(args.runs):
             for tool, cmd in tools.items():
+                if args.cold:
+                    drop_cache(tree)
                 seconds, peak, out = run(cmd)
                 times[tool].append(seconds)
                 peaks[tool].append(peak)
@@ -202,9 +254,11 @@ def main():
             "peak_kib": {tool: max(v) for tool, v in peaks.items()},
             "found_groups_files": found,
             "engine": engine[len(engine) // 2],
-            "ratio_fdupes": med["tarvik"] / med["fdupes"],
-            "ratio_rmlint": med["tarvik"] / med["rmlint"],
+            "cold": args.cold,
         }
+        for tool in tools:
+            if tool != "tarvik":
+                report[name]["ratio_" + tool] = med["tarvik"] / med[tool]
         e = report[name]["engine"]
         print("\ntree %s: %s files listed, %.1f MB listed, %.1f MB read, %s groups, %s events"
               % (name, e["files listed"], int(e["bytes listed"]) / 1e6,
@@ -213,8 +267,8 @@ def main():
             print("  %-7s median %7.3f s  (runs %s)  peak %7.1f MB  found %d groups / %d files"
                   % (tool, med[tool], " ".join("%.3f" % t for t in times[tool]),
                      max(peaks[tool]) / 1024, *found[tool]))
-        print("  ratio tarvik/fdupes %.2f, tarvik/rmlint %.2f"
-              % (report[name]["ratio_fdupes"], report[name]["ratio_rmlint"]), flush=True)
+        print("  " + ", ".join("tarvik/%s %.2f" % (tool, report[name]["ratio_" + tool])
+                               for tool in tools if tool != "tarvik"), flush=True)
     if args.json:
         with open(args.json, "w") as f:
             json.dump(report, f, indent=1)

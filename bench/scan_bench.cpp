@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLoggingCategory>
-#include <QSet>
 #include <QUuid>
 #include <cstdio>
 
@@ -47,7 +46,6 @@ int main(int argc, char* argv[])
     }
 
     qint64 events = 0;
-    QSet<QUuid> groups;
     QHash<QString, tarvik::DigestEntry> digests;
     tarvik::ScanProgress progress;
     QElapsedTimer timer;
@@ -56,9 +54,8 @@ int main(int argc, char* argv[])
         const tarvik::StopCheck never = [] { return false; };
         tarvik::ScanEngine engine(
             never,
-            [&](const QUuid& groupId, const QString&, const QString&) {
+            [&](const QUuid&, const QString&, const QString&) {
                 ++events;
-                groups.insert(groupId);
                 return true;
             },
             &digests, &progress);
@@ -69,7 +66,7 @@ int main(int argc, char* argv[])
     std::printf("files listed: %lld\n", static_cast<long long>(progress.filesListed.load()));
     std::printf("bytes listed: %lld\n", static_cast<long long>(progress.bytesListed.load()));
     std::printf("bytes read: %lld\n", static_cast<long long>(progress.bytesRead.load()));
-    std::printf("groups: %d\n", groups.size());
+    std::printf("groups: %lld\n", static_cast<long long>(progress.groups.load()));
     std::printf("duplicate events: %lld\n", static_cast<long long>(events));
     std::printf("wall time: %.3f s\n", seconds);
     std::printf("peak memory: %ld KiB\n", peakKiB());

@@ -4,6 +4,7 @@
 #include "scan/contentreader.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <functional>
@@ -90,14 +91,17 @@ MarkedTrashResult trashMarkedFile(const MarkedTrashTask& task, const StopCheck& 
         return MarkedTrashResult::ChangedSince;
     if (task.needsKeptCopy) {
         ContentReader reader(cancel, nullptr);
+        const QByteArray markedName = QFile::encodeName(task.path);
         bool present = false;
         bool equal = false;
         for (const MarkedTrashTask::Copy& copy : task.keep) {
             if (!copy.stamp.valid || FileStamp::of(copy.path) != copy.stamp)
                 continue;
             present = true;
+            const QByteArray keptName = QFile::encodeName(copy.path);
             const ContentReader::Match match =
-                reader.compare(copy.path, task.path, task.stamp.size);
+                reader.compare(FileName{keptName.constData(), -1, nullptr},
+                               FileName{markedName.constData(), -1, nullptr}, task.stamp.size);
             if (match == ContentReader::Match::Stopped)
                 return MarkedTrashResult::Cancelled;
             if (match == ContentReader::Match::Equal) {

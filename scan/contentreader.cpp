@@ -2,7 +2,6 @@
 
 #include "scan/inputfile.h"
 
-#include <QCryptographicHash>
 #include <atomic>
 #include <cstring>
 #include <functional>
@@ -31,8 +30,8 @@ bool atEnd(InputFile& file)
 } // namespace
 
 ContentReader::ContentReader(const StopCheck& stop, ScanProgress* progress)
-    : mStop(stop), mProgress(progress), mFirstBlock(int(kBlockSize), Qt::Uninitialized),
-      mSecondBlock(int(kBlockSize), Qt::Uninitialized)
+    : mStop(stop), mProgress(progress), mFirstBlock(int(kBlockSize + 1), Qt::Uninitialized),
+      mSecondBlock(int(kBlockSize + 1), Qt::Uninitialized)
 {
 }
 
@@ -41,10 +40,39 @@ void ContentReader::setOpenHook(OpenHook hook)
     gOpenHook = hook;
 }
 
-void ContentReader::aboutToOpen(const QString& path)
+void ContentReader::aboutToOpen(const FileName& file)
 {
     if (const OpenHook hook = gOpenHook.load(std::memory_order_relaxed))
-        hook(path);
+        hook(decodePath(file.path, qsizetype(std::strlen(file.path))));
+}
+
+quint64 ContentReader::hashBytes(const char* data, qint64 size)
+{
+    return mix(quint64(size), data, size);
+}
+
+ContentReader::Result ContentReader::readWhole(const FileName& path, qint64 size, int buffer)
+{
+    if (stopRequested())
+        return Result::Stopped;
+    aboutToOpen(path);
+    InputFile file(path);
+    if (!file.isOpen())
+        return Result::Failed;
+    if (buffer)
+        mHeldPath.clear();
+    if (file.size() != size)
+        return Result::Failed;
+    // Asking one byte more than expected tells a file that grew since it was opened; a file
+    // that holds the size it was opened with has ended when one read gives that much.
+    char* block = buffer ? mSecondBlock.data() : mFirstBlock.data();
+    qint64 got = file.readSome(block, size + 1, 0);
+    if (got >= 0 && got < size) {
+        const qint64 more = file.readAt(block + got, size + 1 - got, got);
+        got = more < 0 ? -1 : got + more;
+    }
+    countRead(got);
+    return got == size ? Result::Ok : Result::Failed;
 }
 
 void ContentReader::countRead(qint64 bytes)
@@ -53,7 +81,7 @@ void ContentReader::countRead(qint64 bytes)
         ScanProgress::add(mProgress->bytesRead, bytes);
 }
 
-ContentReader::Result ContentReader::hash(const QString& path, qint64 size, quint64* hash,
+ContentReader::Result ContentReader::hash(const FileName& path, qint64 size, quint64* hash,
                                           bool hold)
 {
     if (hold)
@@ -83,11 +111,11 @@ ContentReader::Result ContentReader::hash(const QString& path, qint64 size, quin
         return Result::Failed;
     *hash = h;
     if (hold && size <= kBlockSize)
-        mHeldPath = path;
+        mHeldPath = path.path;
     return Result::Ok;
 }
 
-ContentReader::Result ContentReader::fingerprint(const QString& path, qint64 size, quint64* key)
+ContentReader::Result ContentReader::fingerprint(const FileName& path, qint64 size, quint64* key)
 {
     if (stopRequested())
         return Result::Stopped;
@@ -109,13 +137,12 @@ ContentReader::Result ContentReader::fingerprint(const QString& path, qint64 siz
     return Result::Ok;
 }
 
-ContentReader::Match ContentReader::compare(const QString& first, const QString& second,
-                                            qint64 size, QByteArray* firstMd5, quint64* firstHash,
-                                            quint64* secondHash)
+ContentReader::Match ContentReader::compare(const FileName& first, const FileName& second,
+                                            qint64 size, quint64* firstHash, quint64* secondHash)
 {
     if (stopRequested())
         return Match::Stopped;
-    const bool held = !mHeldPath.isEmpty() && mHeldPath == second && size <= kBlockSize;
+    const bool held = !mHeldPath.empty() && mHeldPath == second.path && size <= kBlockSize;
     aboutToOpen(first);
     InputFile a(first);
     if (!a.isOpen())
@@ -130,7 +157,6 @@ ContentReader::Match ContentReader::compare(const QString& first, const QString&
         b->expectSequential(size);
     }
     a.expectSequential(size);
-    QCryptographicHash hash(QCryptographicHash::Md5);
     char* x = mFirstBlock.data();
     char* y = mSecondBlock.data();
     qint64 left = size;
@@ -152,8 +178,6 @@ ContentReader::Match ContentReader::compare(const QString& first, const QString&
             }
             return Match::Differ;
         }
-        if (firstMd5)
-            hash.addData(x, int(want));
         left -= want;
         if (left > 0 && stopRequested())
             return Match::Stopped;
@@ -162,8 +186,6 @@ ContentReader::Match ContentReader::compare(const QString& first, const QString&
         return Match::FirstFailed;
     if (b && !atEnd(*b))
         return Match::SecondFailed;
-    if (firstMd5)
-        *firstMd5 = hash.result();
     return Match::Equal;
 }
 

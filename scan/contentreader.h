@@ -1,14 +1,16 @@
 #pragma once
 
+#include "scan/inputfile.h"
 #include "scan/scantypes.h"
 
 #include <QByteArray>
 #include <QString>
+#include <string>
 
 namespace tarvik {
 
 // Reads file content for the scan engine: quick content hashes to find candidates, cheap
-// fingerprints and byte comparisons, which also yield a group's MD5 on the way.
+// fingerprints, whole small files and byte comparisons.
 // A file counts as readable only when it holds exactly the size the walk saw, so a file that
 // shrinks, grows or stops being a regular file during the scan is never matched. A stop is
 // honoured between blocks. One reader per worker thread.
@@ -24,20 +26,28 @@ public:
     // Both must outlive the reader; progress may be null.
     ContentReader(const StopCheck& stop, ScanProgress* progress);
 
+    // Reads a file of at most kBlockSize bytes whole into buffer 0 or 1, with one read when it
+    // can: Ok only when the file holds exactly size bytes.
+    Result readWhole(const FileName& file, qint64 size, int buffer);
+    const char* buffer(int which) const
+    {
+        return which ? mSecondBlock.constData() : mFirstBlock.constData();
+    }
+    // The hash() of bytes already in memory.
+    static quint64 hashBytes(const char* data, qint64 size);
+
     // A fast 64-bit hash of the whole file, only for finding candidates: equal files have
     // equal hashes. With hold, a file that fits one block is kept in memory so that a following
     // compare() against it needs no second read.
-    Result hash(const QString& path, qint64 size, quint64* hash, bool hold = false);
+    Result hash(const FileName& file, qint64 size, quint64* hash, bool hold = false);
 
     // A short key made from the first and last few KiB; equal files have equal keys.
-    Result fingerprint(const QString& path, qint64 size, quint64* key);
+    Result fingerprint(const FileName& file, qint64 size, quint64* key);
 
-    // Byte-for-byte comparison of two files of the given size. When firstMd5 is given and the
-    // files are equal, it receives the first file's MD5, computed on the way.
-    // If they differ and fit one block, the hashes receive what hash() would give for each.
-    Match compare(const QString& first, const QString& second, qint64 size,
-                  QByteArray* firstMd5 = nullptr, quint64* firstHash = nullptr,
-                  quint64* secondHash = nullptr);
+    // Byte-for-byte comparison of two files of the given size. If they differ and fit one
+    // block, the hashes receive what hash() would give for each.
+    Match compare(const FileName& first, const FileName& second, qint64 size,
+                  quint64* firstHash = nullptr, quint64* secondHash = nullptr);
 
     // For tests only: called with each path just before the reader opens it, from whichever
     // thread reads, so that a test can change the file under the scan's feet.
@@ -47,13 +57,13 @@ public:
 private:
     bool stopRequested() const { return mStop && mStop(); }
     void countRead(qint64 bytes);
-    static void aboutToOpen(const QString& path);
+    static void aboutToOpen(const FileName& file);
 
     const StopCheck& mStop;
     ScanProgress* mProgress;
     QByteArray mFirstBlock;
     QByteArray mSecondBlock;
-    QString mHeldPath;
+    std::string mHeldPath;
 };
 
 } // namespace tarvik

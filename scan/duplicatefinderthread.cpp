@@ -71,7 +71,7 @@ void DuplicateFinderThread::walk()
         debugLog(QStringLiteral("mFilter: ") + mFilter);
         debugLog(mFilter.isEmpty() ? QStringLiteral("mFilter: NO")
                                    : QStringLiteral("mFilter: YES"));
-        if (!walkFolder(folder, filter, stop, [this](const QString& path) { processFile(path); }))
+        if (!walkFolderInto(folder, filter, stop, *mEngine))
             return;
     }
 }

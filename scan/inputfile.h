@@ -8,12 +8,26 @@ class QFile;
 
 namespace tarvik {
 
+// A file as the engine names it: the path as it keeps paths (encodePath) and, where the system
+// allows, a folder already open with the name in it, which spares looking up the whole path.
+struct FileName
+{
+    const char* path = nullptr;
+    int folder = -1;
+    const char* name = nullptr;
+};
+
+// A folder held open for FileName::folder; -1 where that cannot be had.
+int openFolder(const char* path);
+void closeFolder(int folder);
+
 // A read-only regular file for the scan, read by position. Whatever a name stands for (a FIFO,
 // a device), opening never blocks and only a regular file counts as open.
 class InputFile
 {
 public:
     explicit InputFile(const QString& path);
+    explicit InputFile(const FileName& name);
     ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
@@ -25,9 +39,14 @@ public:
     // file; -1 on failure.
     qint64 read(char* data, qint64 count);
     qint64 readAt(char* data, qint64 count, qint64 offset);
+    // One read call where the system allows it: may return fewer bytes before the end.
+    qint64 readSome(char* data, qint64 count, qint64 offset);
+    // The size when the file was opened.
+    qint64 size() const { return mSize; }
 
 private:
     qint64 mOffset = 0;
+    qint64 mSize = -1;
     int mFd = -1;
     std::unique_ptr<QFile> mFile;
 };
@@ -54,5 +73,10 @@ inline uint qHash(const FileId& id, uint seed = 0)
 
 // The identity and size of a regular file (links followed); false for anything else.
 bool regularFileId(const QString& path, FileId* id, qint64* size);
+
+// Paths as the engine keeps them: the file system's own bytes where names are bytes, UTF-8
+// elsewhere.
+QByteArray encodePath(const QString& path);
+QString decodePath(const char* path, qsizetype size);
 
 } // namespace tarvik

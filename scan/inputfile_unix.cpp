@@ -12,16 +12,24 @@ namespace tarvik {
 static constexpr qint64 kSequentialFrom = 1024 * 1024;
 
 InputFile::InputFile(const QString& path)
+    : InputFile(FileName{QFile::encodeName(path).constData(), -1, nullptr})
+{
+}
+
+InputFile::InputFile(const FileName& name)
 {
     // O_NONBLOCK means nothing to a regular file, but keeps a FIFO from hanging the open.
-    mFd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+    mFd = name.folder >= 0 ? ::openat(name.folder, name.name, flags) : ::open(name.path, flags);
     if (mFd < 0)
         return;
     struct stat st;
     if (::fstat(mFd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(mFd);
         mFd = -1;
+        return;
     }
+    mSize = qint64(st.st_size);
 }
 
 InputFile::~InputFile()
@@ -70,6 +78,30 @@ qint64 InputFile::readAt(char* data, qint64 count, qint64 offset)
     return done;
 }
 
+int openFolder(const char* path)
+{
+#ifdef O_PATH
+    return ::open(path, O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+    return ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+}
+
+void closeFolder(int folder)
+{
+    if (folder >= 0)
+        ::close(folder);
+}
+
+qint64 InputFile::readSome(char* data, qint64 count, qint64 offset)
+{
+    for (;;) {
+        const ssize_t got = ::pread(mFd, data, size_t(count), off_t(offset));
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
+}
+
 bool regularFileId(const QString& path, FileId* id, qint64* size)
 {
     struct stat st;
@@ -79,6 +111,16 @@ bool regularFileId(const QString& path, FileId* id, qint64* size)
     id->inode = quint64(st.st_ino);
     *size = qint64(st.st_size);
     return true;
+}
+
+QByteArray encodePath(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+QString decodePath(const char* path, qsizetype size)
+{
+    return QFile::decodeName(QByteArray::fromRawData(path, int(size)));
 }
 
 } // namespace tarvik

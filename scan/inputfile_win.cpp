@@ -9,7 +9,11 @@ InputFile::InputFile(const QString& path) : mFile(std::make_unique<QFile>(path))
 {
     if (!mFile->open(QIODevice::ReadOnly | QIODevice::Unbuffered) || mFile->isSequential())
         mFile.reset();
+    else
+        mSize = mFile->size();
 }
+
+InputFile::InputFile(const FileName& name) : InputFile(QString::fromUtf8(name.path)) {}
 
 InputFile::~InputFile() = default;
 
@@ -44,6 +48,18 @@ qint64 InputFile::readAt(char* data, qint64 count, qint64 offset)
     return done;
 }
 
+int openFolder(const char*)
+{
+    return -1;
+}
+
+void closeFolder(int) {}
+
+qint64 InputFile::readSome(char* data, qint64 count, qint64 offset)
+{
+    return readAt(data, count, offset);
+}
+
 bool regularFileId(const QString& path, FileId* id, qint64* size)
 {
     const QFileInfo info(path);
@@ -52,6 +68,16 @@ bool regularFileId(const QString& path, FileId* id, qint64* size)
         return false;
     *size = info.size();
     return true;
+}
+
+QByteArray encodePath(const QString& path)
+{
+    return path.toUtf8();
+}
+
+QString decodePath(const char* path, qsizetype size)
+{
+    return QString::fromUtf8(path, int(size));
 }
 
 } // namespace tarvik

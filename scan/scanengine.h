@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scan/inputfile.h"
+#include "scan/pathstore.h"
 #include "scan/scantypes.h"
 
 #include <QElapsedTimer>
@@ -12,6 +13,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -35,7 +37,8 @@ public:
     // Files handed to the workers at a time, and between looks for finished ones.
     static constexpr int kBatch = 32;
     static constexpr qint64 kFlushMs = 50;
-    // Files above this size are told apart by a fingerprint before any full read.
+    // Files above this size are told apart by a fingerprint before any full read; files up to
+    // it are read whole at once.
     static constexpr qint64 kFingerprintFrom = 64 * 1024;
     // Reading is the bottleneck: more workers than cores only add seeks.
     static constexpr int kMaxWorkers = 4;
@@ -50,69 +53,110 @@ public:
 
     // Called from the feeding thread, in walk order.
     void addFile(const QString& path);
+    // The same for a file that a walk has already looked at (see listFolder).
+    void addListed(const ListedFile& file);
     // Waits for the files still being resolved and hands out their duplicates; after a stop,
     // hands out at once those already confirmed.
     void finish();
 
 private:
-    struct Job;
+    struct FileRef
+    {
+        PathStore::Ref folder = 0;
+        PathStore::Ref name = 0;
+        bool operator==(const FileRef& o) const { return folder == o.folder && name == o.name; }
+    };
 
-    // Files of one content met so far: the first of them stands for all.
+    // Files of one content met so far: the first of them stands for all. Small files are
+    // keyed by their content hash, large ones by their fingerprint.
     struct ContentClass
     {
-        ContentClass(const QString& path, quint64 contentHash, bool isHashed)
-            : firstPath(path), hash(contentHash), hashed(isHashed)
-        {
-        }
-
-        QString firstPath;
+        quint64 key = 0;
+        // Large files: the hash of the whole content, once known.
         quint64 hash = 0;
+        FileRef first;
+        // -1 until a second file of this content turns up.
+        qint32 group = -1;
         bool hashed = false;
         // The first could not be read: nothing can be matched against it any more.
         bool dead = false;
-        // Null until a second file of this content turns up.
-        QUuid groupId;
     };
-    using Classes = std::vector<ContentClass>;
+
+    struct Job;
 
     struct SizeBucket
     {
         qint64 size = 0;
-        QString pendingFirst;
+        FileRef pendingFirst;
         // Feeding thread only.
         int listed = 0;
+        // The worker that holds the bucket only.
         bool opened = false;
-        QHash<quint64, Classes> classes;
-        std::deque<Job*> queue;
+        std::vector<ContentClass> classes;
+        // Positions + 1 in classes by key, open addressing; built once there are many.
+        std::vector<quint32> index;
+        // Under mMutex.
+        Job* head = nullptr;
+        Job* tail = nullptr;
         bool scheduled = false;
     };
 
-    struct Job
+    // A size met once is only remembered; its bucket comes with the second file.
+    struct SizeSlot
     {
-        QString path;
+        FileRef first;
         SizeBucket* bucket = nullptr;
-        bool done = false;
-        bool report = false;
-        bool opensGroup = false;
-        QUuid groupId;
-        QString firstPath;
-        QByteArray newGroupMd5;
-        quint64 hash = 0;
-        bool hashed = false;
     };
 
     enum class Outcome { Unique, Duplicate, Skipped, Stopped };
 
-    bool firstVisit(const QString& path, qint64* size);
+    struct Job
+    {
+        FileRef file;
+        SizeBucket* bucket = nullptr;
+        Job* next = nullptr;
+        Outcome outcome = Outcome::Unique;
+        bool done = false;
+        bool opensGroup = false;
+        bool hashed = false;
+        quint64 hash = 0;
+        QUuid groupId;
+        FileRef first;
+    };
+
+    // A new group's MD5, computed apart from the comparison that found the group, so that
+    // several can share the SIMD lanes: from the bytes already read for a small file, else by
+    // reading the first file again (or, should it fail, the duplicate that matched it).
+    struct PendingDigest
+    {
+        QUuid groupId;
+        FileRef first;
+        FileRef duplicate;
+        qint64 size = 0;
+        QByteArray bytes;
+    };
+
+    // What one worker thread carries from file to file.
+    struct Worker;
+
+    void add(const char* folder, size_t folderSize, const char* name, size_t nameSize, qint64 size);
     void startWorkers();
     void workerLoop();
-    void jobResolved(SizeBucket* bucket, Job* job, Outcome outcome);
-    Outcome resolve(ContentReader& reader, SizeBucket& bucket, Job& job);
-    Outcome resolveAmong(ContentReader& reader, Classes& classes, qint64 size, Job& job);
-    Outcome resolveByHash(ContentReader& reader, Classes& classes, qint64 size, Job& job);
-    Outcome matchHashed(ContentReader& reader, Classes& classes, qint64 size, Job& job);
-    Outcome matchUnhashed(ContentReader& reader, Classes& classes, qint64 size, Job& job);
-    Outcome confirm(ContentReader& reader, ContentClass& group, qint64 size, Job& job);
+    Outcome resolve(Worker& w, SizeBucket& bucket, Job& job);
+    Outcome resolveSmall(Worker& w, SizeBucket& bucket, Job& job);
+    Outcome resolveLarge(Worker& w, SizeBucket& bucket, Job& job);
+    Outcome resolveAmong(Worker& w, SizeBucket& bucket, quint64 key, Job& job);
+    Outcome resolveByHash(Worker& w, SizeBucket& bucket, Job& job,
+                          const std::vector<quint32>& candidates);
+    Outcome confirm(Worker& w, SizeBucket& bucket, quint32 group, Job& job);
+    void joinGroup(Worker& w, ContentClass& c, Job& job, const char* bytes);
+    void digest(Worker& w, std::vector<PendingDigest>& batch);
+    bool digestsDue() const;
+    void addClass(SizeBucket& bucket, const ContentClass& c);
+    void liveWithKey(const SizeBucket& bucket, quint64 key, std::vector<quint32>* out) const;
+    const char* pathOf(const FileRef& file, std::string* buffer) const;
+    FileName nameOf(Worker& w, const FileRef& file, std::string* buffer) const;
+    QString textOf(const FileRef& file) const;
     void submit();
     bool waitForFront();
     bool drain();
@@ -130,11 +174,18 @@ private:
     QHash<QString, DigestEntry>* mDigests;
     ScanProgress* mProgress;
 
+    // Written by the feeding thread only; read by workers behind mMutex.
+    PathStore mPaths;
+
     // Feeding thread only.
-    QHash<qint64, SizeBucket*> mBuckets;
+    QHash<qint64, SizeSlot> mSizes;
     std::vector<std::unique_ptr<SizeBucket>> mBucketStore;
-    QSet<FileId> mVisited;
-    std::vector<std::pair<QString, SizeBucket*>> mStaged;
+    InodeSet mVisited;
+    QSet<QString> mVisitedPaths;
+    QByteArray mLastFolder;
+    PathStore::Ref mLastFolderRef = 0;
+    bool mHaveFolder = false;
+    std::vector<std::pair<FileRef, SizeBucket*>> mStaged;
     int mSinceFlush = 0;
     QElapsedTimer mFlushTimer;
 
@@ -147,8 +198,15 @@ private:
     bool mQuit = false;
     // A worker met the stop: the jobs it held will never be done.
     bool mStopped = false;
+    std::deque<PendingDigest> mDigestQueue;
+    qint64 mDigestBytes = 0;
+    int mDigesting = 0;
     std::vector<std::thread> mWorkers;
     int mWorkerCount = 1;
+
+    // Group identities by number; any thread, under mGroupMutex.
+    std::mutex mGroupMutex;
+    std::deque<QUuid> mGroupIds;
 };
 
 } // namespace tarvik

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QUuid>
 #include <QtGlobal>
@@ -16,6 +17,18 @@ using StopCheck = std::function<bool()>;
 // ends the scan.
 using DuplicateSink =
     std::function<bool(const QUuid& groupId, const QString& firstPath, const QString& path)>;
+
+// One file as a walk hands it to the engine, with what the walk learnt of it on the way. The
+// folder is kept as the engine keeps paths (encodePath) and ends with a separator.
+struct ListedFile
+{
+    const QByteArray* folder = nullptr;
+    const char* name = nullptr;
+    size_t nameSize = 0;
+    qint64 size = 0;
+    quint64 device = 0;
+    quint64 inode = 0;
+};
 
 // One entry per duplicate group, under the group's MD5.
 struct DigestEntry

@@ -116,12 +116,15 @@ public:
 // One whole scan through the engine on this thread; the duplicates in the order handed out.
 inline QVector<SeenEvent> runScan(
     const QStringList& folders, const QString& filter = QString(),
-    StopCheck stop = [] { return false; }, ScanProgress* progress = nullptr)
+    StopCheck stop = [] { return false; }, ScanProgress* progress = nullptr,
+    QHash<QString, DigestEntry>* digests = nullptr)
 {
     EventSink sink;
-    QHash<QString, DigestEntry> digests;
-    ScanEngine engine(stop, sink.sink(), &digests, progress);
-    scanFolders(folders, filter, engine, stop);
+    QHash<QString, DigestEntry> own;
+    {
+        ScanEngine engine(stop, sink.sink(), digests ? digests : &own, progress);
+        scanFolders(folders, filter, engine, stop);
+    }
     return sink.events;
 }
 

@@ -5,6 +5,7 @@
 
 #include "scan/contentreader.h"
 #include "scan/duplicatefinderthread.h"
+#include "scan/md5.h"
 #include "scanreference.h"
 
 #include <QRandomGenerator>
@@ -115,6 +116,7 @@ private slots:
     void stopInsideALargeFile();
     void noFileLostBehindAFullQueue();
     void holdsBackForAReceiverThatDoesNotDrain();
+    void md5AsTheToolkit();
 };
 
 void ScanTest::groups_data()
@@ -169,7 +171,8 @@ void ScanTest::groups_data()
         "in/PHOTO.JPG in/[x].jpg in/a.jpg in/d.txt in/s/e.txt", "*.txt,,*.jpg");
     // Patterns the toolkit cannot compile must not warn for every name met.
     row("open bracket", names, "in", "=", "[");
-    row("close bracket", names, "in", "=", "]");
+    row("close bracket", names, "in", "=", "],a.jpg");
+    row("negated set", names, "in", "=", "[!a]*");
     row("backslash", names, "in", "=", "\\");
     row("double star", names, "in", "=", "**");
     row("control characters", names, "in", "=", QString::fromLatin1("\x01\x02\t\n*\x7f,\x1b[0m"));
@@ -315,7 +318,24 @@ void ScanTest::sameEventsAsTheReference()
     for (QString& folder : folders)
         folder = root + '/' + folder;
     const QStringList expected = describe(referenceScan(folders, filter), root);
-    const QStringList found = describe(runScan(folders, filter), root);
+    QHash<QString, DigestEntry> digests;
+    const QVector<SeenEvent> events = runScan(
+        folders, filter, [] { return false; }, nullptr, &digests);
+    const QStringList found = describe(events, root);
+    // Each group under the MD5 of its content, with its identity and first file.
+    QHash<QString, DigestEntry> expectedDigests;
+    for (const SeenEvent& e : events) {
+        QFile file(e.firstPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        expectedDigests.insert(
+            QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5).toHex(),
+            DigestEntry{e.groupId, e.firstPath});
+    }
+    QCOMPARE(digests.size(), expectedDigests.size());
+    for (auto it = expectedDigests.cbegin(); it != expectedDigests.cend(); ++it) {
+        QCOMPARE(digests.value(it.key()).groupId, it.value().groupId);
+        QCOMPARE(digests.value(it.key()).firstPath, it.value().firstPath);
+    }
     for (const QByteArray& path : raw)
         std::remove(path.constData());
     QVERIFY(expected.size() > files / 10);
@@ -423,6 +443,50 @@ void ScanTest::holdsBackForAReceiverThatDoesNotDrain()
         for (const SeenEvent& e : qAsConst(sink.events))
             QVERIFY(e.groupId == sink.events[0].groupId && e.firstPath == sink.events[0].firstPath);
     }
+}
+
+// Every length up to a few blocks, fed whole and in uneven pieces, then one long random input,
+// then side by side in SIMD lanes with every kernel the processor has and every number of lanes.
+void ScanTest::md5AsTheToolkit()
+{
+    QRandomGenerator rng(11);
+    QByteArray data(4 * 1024 * 1024 + 13, Qt::Uninitialized);
+    rng.fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
+    for (int size = 0; size <= 300; ++size) {
+        const QByteArray input = data.left(size);
+        const QByteArray expected = QCryptographicHash::hash(input, QCryptographicHash::Md5);
+        Md5 whole;
+        whole.add(input.constData(), size_t(size));
+        QCOMPARE(whole.result(), expected);
+        Md5 pieces;
+        for (int at = 0, step = 1; at < size; at += step, step = step * 3 % 71 + 1)
+            pieces.add(input.constData() + at, size_t(qMin(step, size - at)));
+        QCOMPARE(pieces.result(), expected);
+    }
+    Md5 large;
+    large.add(data.constData(), size_t(data.size()));
+    QCOMPARE(large.result(), QCryptographicHash::hash(data, QCryptographicHash::Md5));
+    for (int kernel = 0; kernel < Md5::kernels(); ++kernel) {
+        Md5::useKernel(kernel);
+        for (int count = 1; count <= Md5::lanes(); ++count) {
+            Md5 lanes[8];
+            Md5* digests[8];
+            const char* at[8];
+            for (int i = 0; i < count; ++i) {
+                digests[i] = &lanes[i];
+                at[i] = data.constData() + 4099 * i;
+            }
+            const int blocks = 1 + count * 7;
+            Md5::addBlocks(digests, at, count, size_t(blocks));
+            for (int i = 0; i < count; ++i) {
+                const int size = blocks * 64 + i * 9;
+                lanes[i].add(at[i] + blocks * 64, size_t(i * 9));
+                QCOMPARE(lanes[i].result(), QCryptographicHash::hash(QByteArray(at[i], size),
+                                                                     QCryptographicHash::Md5));
+            }
+        }
+    }
+    Md5::useKernel(-1);
 }
 
 TARVIK_TEST_GUILESS_MAIN(ScanTest)

@@ -25,7 +25,7 @@ std::atomic<int> gOpens{0};
 
 void slowDisk(const QString&)
 {
-    QThread::msleep(++gOpens < 500 ? 1 : 500);
+    QThread::msleep(++gOpens < 1500 ? 1 : 500);
 }
 
 // Posts what a scan would: every group's first event, then rounds of further copies.

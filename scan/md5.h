@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+#include <cstddef>
+
+namespace tarvik {
+
+// MD5, written for speed: the scan computes one per duplicate group, and on trees of large
+// files that is most of its work. Gives exactly what QCryptographicHash::Md5 gives.
+class Md5
+{
+public:
+    Md5() { reset(); }
+    void reset();
+    void add(const char* data, size_t size);
+    // The 16-byte digest; the object must be reset() before it is used again.
+    QByteArray result();
+
+    // How many digests addBlocks() advances at the price of about one: SIMD lanes.
+    static int lanes();
+    // Adds blocks * 64 bytes to each of count digests (at most lanes()), from data[i] for the
+    // i-th, side by side. Each must hold no partial block, as after whole blocks only.
+    static void addBlocks(Md5* const* digests, const char* const* data, int count, size_t blocks);
+    bool wholeBlocks() const { return mBuffered == 0; }
+    // For tests: the SIMD kernels this processor can run, and which of them addBlocks() uses
+    // (the last by default, the fastest).
+    static int kernels();
+    static void useKernel(int kernel);
+
+private:
+    void blocks(const unsigned char* data, size_t count);
+
+    quint32 mState[4];
+    quint64 mLength = 0;
+    unsigned char mBuffer[64];
+    size_t mBuffered = 0;
+};
+
+} // namespace tarvik
