@@ -19,13 +19,13 @@ bool run(const QString& commandLine)
            process.exitCode() == 0;
 }
 
-// A disk that slows to a crawl after the first few hundred files a scan opens: a scan that is
+// A disk that slows to a crawl once the test has seen what it waits for: a scan that is
 // not stopped would outlast the test, a stopped one ends within a file.
-std::atomic<int> gOpens{0};
+std::atomic<bool> gSlow{false};
 
 void slowDisk(const QString&)
 {
-    QThread::msleep(++gOpens < 1500 ? 1 : 500);
+    QThread::msleep(gSlow ? 500 : 1);
 }
 
 // Posts what a scan would: every group's first event, then rounds of further copies.
@@ -49,7 +49,7 @@ class StressTest : public QObject
 
 private slots:
     void initTestCase();
-    void init() { gOpens = 0; }
+    void init() { gSlow = false; }
     void restartsThenCloseWhileRunning();
     void floodOfResults();
     void trashElsewhere_data();
@@ -95,11 +95,13 @@ void StressTest::restartsThenCloseWhileRunning()
     QVERIFY(writeFile(a, "small") && writeFile(b, "small"));
     Window w;
     const auto scan = [&](const QStringList& folders) {
-        gOpens = 0;
+        // A scan that does not stop at once would wait here for every slow open.
         w.scan(folders);
+        gSlow = false;
     };
     scan({mBig.path()});
     QTRY_VERIFY(w.tree->topLevelItemCount() > 3);
+    gSlow = true;
     QVERIFY(w.thread()->isRunning());
     QVERIFY(w.spinnerLabel->isVisible() && w.scanningLabel->isVisible());
     QCOMPARE(w.spinnerLabel->movie()->state(), QMovie::Running);
@@ -113,6 +115,7 @@ void StressTest::restartsThenCloseWhileRunning()
     // What start-up does once the last window has closed; a scan that would not stop hangs here.
     scan({mBig.path()});
     QTRY_VERIFY(w.tree->topLevelItemCount() > 3);
+    gSlow = true;
     QPointer<DuplicateFinderThread> thread = w.thread();
     QVERIFY(thread->isRunning());
     QVERIFY(w.window->close());
