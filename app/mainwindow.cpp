@@ -4,8 +4,8 @@
 #include "ui/launcherwidget.h"
 #include "ui/newsearchwidget.h"
 #include "ui/resultwidget.h"
+#include "ui/toolbar.h"
 
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStackedWidget>
@@ -67,12 +67,9 @@ MainWindow::~MainWindow()
 
 void MainWindow::onGetStarted()
 {
-    const QString folder = QFileDialog::getExistingDirectory(
-        this, tr("Add Folder"), AppSettings::dialogFolder(),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    const QString folder = askForFolder(this, tr("Add Folder"));
     if (folder.isEmpty())
         return;
-    AppSettings::setChosenFolder(folder);
     mNewSearchWidget->addFolder(folder);
     mStackedWidget->setCurrentWidget(mNewSearchWidget);
 }

@@ -1,11 +1,9 @@
 #include "ui/newsearchwidget.h"
 
 #include "core/appdirs.h"
-#include "core/appsettings.h"
 #include "ui/toolbar.h"
 #include "ui/toolmenu.h"
 
-#include <QFileDialog>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -87,13 +85,9 @@ void NewSearchWidget::onPressStartScanButton()
 
 void NewSearchWidget::onPressAddFolderButton()
 {
-    const QString folder = QFileDialog::getExistingDirectory(
-        this, tr("Add Folder"), AppSettings::dialogFolder(),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
-    if (folder.isEmpty())
-        return;
-    AppSettings::setChosenFolder(folder);
-    addFolder(folder);
+    const QString folder = askForFolder(this, tr("Add Folder"));
+    if (!folder.isEmpty())
+        addFolder(folder);
 }
 
 void NewSearchWidget::onPressRemoveFolderButton()

@@ -1,6 +1,5 @@
 #include "ui/resultwidget.h"
 
-#include "core/appsettings.h"
 #include "core/filestamp.h"
 #include "core/marks.h"
 #include "core/trash.h"
@@ -16,7 +15,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -552,9 +550,7 @@ void ResultWidget::onMarkRule()
     const MarkRule rule = rules.value(name);
     QString folder;
     if (rule == MarkRule::OutsideFolder) {
-        folder = QFileDialog::getExistingDirectory(
-            this, tr("Keep the Copies in Folder"), AppSettings::dialogFolder(),
-            QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+        folder = askForFolder(this, tr("Keep the Copies in Folder"));
         if (folder.isEmpty())
             return;
     }

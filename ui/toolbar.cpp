@@ -1,5 +1,8 @@
 #include "ui/toolbar.h"
 
+#include "core/appsettings.h"
+
+#include <QFileDialog>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QToolButton>
@@ -26,6 +29,16 @@ QToolButton* makeToolButton(QFrame* toolBar, const QString& objectName, const QS
     button->setToolButtonStyle(Qt::ToolButtonIconOnly);
     button->setIconSize(QSize(24, 24));
     return button;
+}
+
+QString askForFolder(QWidget* parent, const QString& caption)
+{
+    const QString folder = QFileDialog::getExistingDirectory(
+        parent, caption, AppSettings::dialogFolder(),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (!folder.isEmpty())
+        AppSettings::setChosenFolder(folder);
+    return folder;
 }
 
 } // namespace tarvik

@@ -17,4 +17,8 @@ QFrame* addToolBar(QWidget* page, QVBoxLayout* pageLayout, QHBoxLayout*& toolBar
 // An image-only tool button; its picture comes from the style sheet, by object name.
 QToolButton* makeToolButton(QFrame* toolBar, const QString& objectName, const QString& toolTip);
 
+// The folder dialog, opened where the user last chose a folder; remembers the one chosen.
+// Empty when cancelled.
+QString askForFolder(QWidget* parent, const QString& caption);
+
 } // namespace tarvik
