@@ -37,7 +37,13 @@ public:
     void expectSequential(qint64 size);
     // Reads up to count bytes from where the last read ended, fewer only at the end of the
     // file; -1 on failure.
-    qint64 read(char* data, qint64 count);
+    qint64 read(char* data, qint64 count)
+    {
+        const qint64 done = readAt(data, count, mOffset);
+        if (done > 0)
+            mOffset += done;
+        return done;
+    }
     qint64 readAt(char* data, qint64 count, qint64 offset);
     // One read call where the system allows it: may return fewer bytes before the end.
     qint64 readSome(char* data, qint64 count, qint64 offset);

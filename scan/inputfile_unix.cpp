@@ -53,14 +53,6 @@ void InputFile::expectSequential(qint64 size)
 #endif
 }
 
-qint64 InputFile::read(char* data, qint64 count)
-{
-    const qint64 done = readAt(data, count, mOffset);
-    if (done > 0)
-        mOffset += done;
-    return done;
-}
-
 qint64 InputFile::readAt(char* data, qint64 count, qint64 offset)
 {
     qint64 done = 0;

@@ -24,14 +24,6 @@ bool InputFile::isOpen() const
 
 void InputFile::expectSequential(qint64) {}
 
-qint64 InputFile::read(char* data, qint64 count)
-{
-    const qint64 done = readAt(data, count, mOffset);
-    if (done > 0)
-        mOffset += done;
-    return done;
-}
-
 qint64 InputFile::readAt(char* data, qint64 count, qint64 offset)
 {
     if (!mFile->seek(offset))
