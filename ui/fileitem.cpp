@@ -125,4 +125,19 @@ void FileItem::setData(int column, int role, const QVariant& value)
     QTreeWidgetItem::setData(column, role, value);
 }
 
+GroupItem::GroupItem(const QString& prefix, int number)
+    : QTreeWidgetItem(QTreeWidgetItem::Type), mPrefix(prefix), mNumber(number)
+{
+}
+
+QVariant GroupItem::data(int column, int role) const
+{
+    if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole)) {
+        // Set by hand, the text is the item's own again.
+        const QVariant own = QTreeWidgetItem::data(column, role);
+        return own.isValid() ? own : QVariant(mPrefix + QString::number(mNumber));
+    }
+    return QTreeWidgetItem::data(column, role);
+}
+
 } // namespace tarvik

@@ -35,4 +35,18 @@ private:
     mutable qint64 mCreatedMs = 0;
 };
 
+// A group row: its text is made from the page's prefix and its number when asked for, so a
+// group costs no string of its own. To everyone else it is a plain item with that text.
+class GroupItem : public QTreeWidgetItem
+{
+public:
+    GroupItem(const QString& prefix, int number);
+
+    QVariant data(int column, int role) const override;
+
+private:
+    QString mPrefix;
+    int mNumber;
+};
+
 } // namespace tarvik

@@ -287,31 +287,29 @@ void ResultWidget::layOutTree()
 void ResultWidget::addDuplicate(const Duplicate& duplicate)
 {
     QTreeWidgetItem* groupItem = mGroupItems.value(duplicate.groupId, nullptr);
-    bool created = false;
-    if (!groupItem) {
+    FileItem* item;
+    if (groupItem) {
+        item = addFileItem(groupItem, duplicate.duplicatePath);
+    } else {
+        // Filled before it joins the tree, which then shows it expanded in one step.
         groupItem = addGroupItem();
         mGroupItems.insert(duplicate.groupId, groupItem);
         addFileItem(groupItem, duplicate.firstPath);
+        item = addFileItem(groupItem, duplicate.duplicatePath);
+        mTreeWidget->appendExpanded(groupItem);
         ++mCopyGroups;
-        created = true;
     }
-    QTreeWidgetItem* item = addFileItem(groupItem, duplicate.duplicatePath);
-    if (created && groupItem->treeWidget())
-        groupItem->setExpanded(true);
     ++mCopies;
-    mReclaimable += item->data(0, FileStampRole).value<FileStamp>().size;
+    mReclaimable += item->stamp().size;
 }
 
 QTreeWidgetItem* ResultWidget::addGroupItem()
 {
     const int number = mGroupItems.size();
-    auto* item = new QTreeWidgetItem();
-    item->setText(0, mGroupText + QString::number(number, 10));
-    mTreeWidget->addTopLevelItem(item);
-    return item;
+    return new GroupItem(mGroupText, number);
 }
 
-QTreeWidgetItem* ResultWidget::addFileItem(QTreeWidgetItem* groupItem, const QString& path)
+FileItem* ResultWidget::addFileItem(QTreeWidgetItem* groupItem, const QString& path)
 {
     auto* item = new FileItem(path, FileStamp::of(path));
     groupItem->addChild(item);

@@ -25,6 +25,7 @@ namespace tarvik {
 
 class DuplicateEvent;
 class DuplicateFinderThread;
+class FileItem;
 class ToolMenu;
 class TreeWidget;
 
@@ -88,7 +89,7 @@ private:
     QString foundText() const;
     void setScanning(bool scanning);
     QTreeWidgetItem* addGroupItem();
-    QTreeWidgetItem* addFileItem(QTreeWidgetItem* groupItem, const QString& path);
+    FileItem* addFileItem(QTreeWidgetItem* groupItem, const QString& path);
 
     QVBoxLayout* mLayout;
     QStringList mFolders;
