@@ -9,6 +9,12 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
+#ifdef Q_OS_LINUX
+#include <cerrno>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 namespace tarvik {
 
@@ -16,6 +22,8 @@ namespace {
 
 // How soon a scan held back by a slow receiver notices a stop request.
 constexpr int kStopLatencyMs = 20;
+// How much nicer than the window the scan's threads run.
+constexpr int kNiceAboveWindow = 5;
 
 } // namespace
 
@@ -50,6 +58,17 @@ DuplicateFinderThread::~DuplicateFinderThread()
 
 void DuplicateFinderThread::run()
 {
+#ifdef Q_OS_LINUX
+    // Below the window's thread, so that a scan using every core never keeps the window waiting
+    // for one; the engine's workers, started from here, inherit it. Qt's thread priorities do
+    // nothing under Linux's default scheduler.
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, 0);
+    if (errno == 0)
+        setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), qMin(nice + kNiceAboveWindow, 19));
+#else
+    setPriority(QThread::LowPriority);
+#endif
     ScanEngine engine([this] { return isInterruptionRequested(); },
                       [this](const QUuid& groupId, const QString& firstPath, const QString& path) {
                           return post(groupId, firstPath, path);
