@@ -4,6 +4,9 @@
 
 #include <QProcess>
 #include <unistd.h>
+#ifdef TARVIK_TREE_VIEW_ITEMS
+#include <QtWidgets/private/qtreeview_p.h>
+#endif
 
 using namespace tarvik;
 using namespace tarvik::test;
@@ -22,10 +25,13 @@ bool run(const QString& commandLine)
 // A disk that slows to a crawl once the test has seen what it waits for: a scan that is
 // not stopped would outlast the test, a stopped one ends within a file.
 std::atomic<bool> gSlow{false};
+// Opens before the disk turns slow by itself: results come in walk order, often in bursts, and
+// the scan of the big tree must outlast the first of them.
+std::atomic<int> gOpensLeft{INT_MAX};
 
 void slowDisk(const QString&)
 {
-    QThread::msleep(gSlow ? 500 : 1);
+    QThread::msleep(gSlow ? 500 : --gOpensLeft < 0 ? 20 : 1);
 }
 
 // Posts what a scan would: every group's first event, then rounds of further copies.
@@ -41,6 +47,38 @@ void postResults(QObject* page, int groups, int rounds)
                                          QStringLiteral("/gone/g%1-%2").arg(g).arg(round)));
 }
 
+// Where every row of the tree is drawn, and whether it is expanded; where Qt's private headers
+// are at hand, every field of the view's own items too.
+class InspectedTree : public TreeWidget
+{
+public:
+    QStringList shownRows()
+    {
+        QStringList rows;
+        for (QTreeWidgetItemIterator it(this); *it; ++it) {
+            const QRect r = visualItemRect(*it);
+            rows.append(QStringLiteral("%1 %2,%3 %4 %5")
+                            .arg((*it)->text(0))
+                            .arg(r.x())
+                            .arg(r.y())
+                            .arg(r.height())
+                            .arg((*it)->isExpanded()));
+        }
+#ifdef TARVIK_TREE_VIEW_ITEMS
+        for (const QTreeViewItem& item : static_cast<QTreeViewPrivate*>(d_ptr.data())->viewItems)
+            rows.append(QStringLiteral("%1 parent %2 level %3 total %4 %5%6%7")
+                            .arg(item.index.data().toString())
+                            .arg(item.parentItem)
+                            .arg(item.level)
+                            .arg(item.total)
+                            .arg(item.expanded)
+                            .arg(item.hasChildren)
+                            .arg(item.hasMoreSiblings));
+#endif
+        return rows;
+    }
+};
+
 } // namespace
 
 class StressTest : public QObject
@@ -49,9 +87,15 @@ class StressTest : public QObject
 
 private slots:
     void initTestCase();
-    void init() { gSlow = false; }
+    void init()
+    {
+        gSlow = false;
+        gOpensLeft = INT_MAX;
+    }
     void restartsThenCloseWhileRunning();
     void floodOfResults();
+    void treeShowsWhatQtLaysOut_data();
+    void treeShowsWhatQtLaysOut();
     void trashElsewhere_data();
     void trashElsewhere();
     void cleanup();
@@ -61,7 +105,7 @@ private:
     std::unique_ptr<QTemporaryDir> mPlace;
 };
 
-// Small files of one size in twenty folders, about a third of them copies beside their
+// Small files of a hundred sizes in twenty folders, about a third of them copies beside their
 // originals, so that a scan sends a steady stream of groups.
 void StressTest::initTestCase()
 {
@@ -70,7 +114,7 @@ void StressTest::initTestCase()
     QStringList tree;
     for (int i = 0, k = 0; i < 2000; k = ++i % 1400)
         tree << QString::asprintf("d%d/n%d.a=", k % 20, i) +
-                    QString::asprintf("%04d", k).repeated(50);
+                    QString::asprintf("%04d", k).repeated(1 + k % 97);
     QVERIFY(makeTree(mBig.path(), tree));
 }
 
@@ -98,9 +142,10 @@ void StressTest::restartsThenCloseWhileRunning()
         // A scan that does not stop at once would wait here for every slow open.
         w.scan(folders);
         gSlow = false;
+        gOpensLeft = folders.contains(mBig.path()) ? 1500 : INT_MAX;
     };
     scan({mBig.path()});
-    QTRY_VERIFY(w.tree->topLevelItemCount() > 3);
+    QTRY_VERIFY_WITH_TIMEOUT(w.tree->topLevelItemCount() > 3, 30000);
     gSlow = true;
     QVERIFY(w.thread()->isRunning());
     QVERIFY(w.spinnerLabel->isVisible() && w.scanningLabel->isVisible());
@@ -114,7 +159,7 @@ void StressTest::restartsThenCloseWhileRunning()
 
     // What start-up does once the last window has closed; a scan that would not stop hangs here.
     scan({mBig.path()});
-    QTRY_VERIFY(w.tree->topLevelItemCount() > 3);
+    QTRY_VERIFY_WITH_TIMEOUT(w.tree->topLevelItemCount() > 3, 30000);
     gSlow = true;
     QPointer<DuplicateFinderThread> thread = w.thread();
     QVERIFY(thread->isRunning());
@@ -161,6 +206,67 @@ void StressTest::floodOfResults()
     w.scan({small.path()});
     QVERIFY(w.waitForScan());
     QCOMPARE(w.groupPaths(), QList<QStringList>({QStringList({a, b})}));
+}
+
+void StressTest::treeShowsWhatQtLaysOut_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<bool>("held");
+    for (quint32 seed : {1u, 2u, 3u})
+        for (bool held : {true, false})
+            QTest::addRow("seed %u%s", seed, held ? ", held" : "") << seed << held;
+}
+
+// Rows added in any order, to groups collapsed or expanded, early or last, held or not, with
+// a row taken out now and then: once released, every row sits where Qt's own layout puts it.
+void StressTest::treeShowsWhatQtLaysOut()
+{
+    QFETCH(quint32, seed);
+    QFETCH(bool, held);
+    QRandomGenerator random(seed);
+    InspectedTree tree;
+    tree.setColumnCount(2);
+    tree.setUniformRowHeights(true);
+    tree.resize(300, 200);
+    tree.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tree));
+    int rows = 0;
+    for (int round = 0; round < 6; ++round) {
+        if (held)
+            tree.holdLayout();
+        for (int step = 0; step < 40; ++step) {
+            const int groups = tree.topLevelItemCount();
+            const int pick = int(random.bounded(20));
+            if (groups == 0 || pick < 3) {
+                auto* group = new QTreeWidgetItem({QStringLiteral("g%1").arg(rows++)});
+                if (pick == 2) {
+                    for (int i = 0; i < 2; ++i)
+                        group->addChild(new QTreeWidgetItem({QStringLiteral("f%1").arg(rows++)}));
+                    tree.appendExpanded(group);
+                } else {
+                    tree.addTopLevelItem(group);
+                    group->setExpanded(pick != 0);
+                }
+            } else if (pick == 19) {
+                QTreeWidgetItem* group = tree.topLevelItem(int(random.bounded(groups)));
+                if (group->childCount() > 0)
+                    delete group->takeChild(0);
+            } else {
+                QTreeWidgetItem* group =
+                    tree.topLevelItem(pick < 10 ? groups - 1 : int(random.bounded(groups)));
+                auto* file = new QTreeWidgetItem({QStringLiteral("f%1").arg(rows++)});
+                file->setFlags(file->flags() | Qt::ItemNeverHasChildren);
+                group->addChild(file);
+                if (pick == 18)
+                    group->setExpanded(!group->isExpanded());
+            }
+        }
+        tree.releaseLayout();
+        QCoreApplication::processEvents();
+        const QStringList shown = tree.shownRows();
+        tree.doItemsLayout();
+        QCOMPARE(shown, tree.shownRows());
+    }
 }
 
 void StressTest::trashElsewhere_data()
