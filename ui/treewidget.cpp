@@ -109,7 +109,9 @@ void TreeWidget::updateGeometriesLater(int changedRow)
     QTimer::singleShot(0, this, [this]() {
         mGeometriesOwed = false;
         QTreeWidget::updateGeometries();
-        const int height = mFirstChangedRow < INT_MAX ? rowHeightShown() : 0;
+        if (mFirstChangedRow == INT_MAX)
+            return; // nothing shown has changed yet
+        const int height = rowHeightShown();
         if (height <= 0 ||
             qint64(mFirstChangedRow) * height - verticalOffset() < viewport()->height())
             viewport()->update();
@@ -127,6 +129,19 @@ int lastTopLevel(const QVector<QTreeViewItem>& items)
         if (items.at(i).level == 0)
             return i;
     return -1;
+}
+
+// A row under a group at the top level, laid out at view item parentItem.
+QTreeViewItem childItem(const QTreeViewPrivate* d, const QModelIndex& index, int parentItem,
+                        bool moreSiblings)
+{
+    QTreeViewItem item;
+    item.index = index;
+    item.parentItem = parentItem;
+    item.level = 1;
+    item.hasMoreSiblings = moreSiblings;
+    item.hasChildren = d->hasVisibleChildren(index);
+    return item;
 }
 
 } // namespace
@@ -188,15 +203,8 @@ int TreeWidget::appendViewRows(const QModelIndex& parent, int start, int end)
         return -1;
     if (start > 0)
         items.last().hasMoreSiblings = true;
-    for (int row = start; row <= end; ++row) {
-        QTreeViewItem item;
-        item.index = model()->index(row, 0, parent);
-        item.parentItem = last;
-        item.level = 1;
-        item.hasMoreSiblings = row < end;
-        item.hasChildren = d->hasVisibleChildren(item.index);
-        items.append(item);
-    }
+    for (int row = start; row <= end; ++row)
+        items.append(childItem(d, model()->index(row, 0, parent), last, row < end));
     items[last].total += end - start + 1;
     items[last].hasChildren = true;
     return firstNew;
@@ -262,15 +270,9 @@ void TreeWidget::showLateRows()
         // The group and the rows it shows move later, with the stretch above them.
         QTreeViewItem& group = item[g.at];
         const int groupAt = g.at + shift;
-        for (int row = g.shown; row < g.shown + g.added; ++row) {
-            QTreeViewItem& child = item[groupAt + 1 + row];
-            child = QTreeViewItem();
-            child.index = model()->index(row, 0, group.index);
-            child.parentItem = groupAt;
-            child.level = 1;
-            child.hasMoreSiblings = row + 1 < g.shown + g.added;
-            child.hasChildren = d->hasVisibleChildren(child.index);
-        }
+        for (int row = g.shown; row < g.shown + g.added; ++row)
+            item[groupAt + 1 + row] = childItem(d, model()->index(row, 0, group.index), groupAt,
+                                                row + 1 < g.shown + g.added);
         if (g.shown > 0)
             item[g.at + g.shown].hasMoreSiblings = true;
         group.total = g.shown + g.added;

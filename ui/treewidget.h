@@ -53,8 +53,8 @@ private:
     bool mLayoutOwed = false;
     bool mGeometriesOwed = false;
     bool mExpandAppended = false;
-    // The first view row that moved or appeared since the last update; rows added below what
-    // the viewport shows need no repaint.
+    // The first view row that moved or appeared since the last update, INT_MAX for none; rows
+    // added below what the viewport shows need no repaint.
     int mFirstChangedRow = -1;
     // Top-level rows that had children appended while they were not the last one.
     QSet<int> mLateRows;
