@@ -126,7 +126,7 @@ void FileItem::setData(int column, int role, const QVariant& value)
 }
 
 GroupItem::GroupItem(const QString& prefix, int number)
-    : QTreeWidgetItem(QTreeWidgetItem::Type), mPrefix(prefix), mNumber(number)
+    : QTreeWidgetItem(QTreeWidgetItem::Type), mNumber(number), mPrefix(prefix)
 {
 }
 

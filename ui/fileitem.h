@@ -45,8 +45,9 @@ public:
     QVariant data(int column, int role) const override;
 
 private:
-    QString mPrefix;
+    // First, so that it can sit in the padding at the end of the base class.
     int mNumber;
+    QString mPrefix;
 };
 
 } // namespace tarvik
