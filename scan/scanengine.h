@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scan/inputfile.h"
+#include "scan/inodeset.h"
 #include "scan/pathstore.h"
 #include "scan/scantypes.h"
 
