@@ -5,6 +5,7 @@
 #include "core/trash.h"
 #include "scan/duplicateevent.h"
 #include "scan/duplicatefinderthread.h"
+#include "scan/markedfileaction.h"
 #include "ui/fileitem.h"
 #include "ui/resultsaver.h"
 #include "ui/sizetext.h"
