@@ -466,7 +466,7 @@ void ScanTest::md5AsTheToolkit()
     Md5 large;
     large.add(data.constData(), size_t(data.size()));
     QCOMPARE(large.result(), QCryptographicHash::hash(data, QCryptographicHash::Md5));
-    for (int kernel = 0; kernel < Md5::kernels(); ++kernel) {
+    for (const Md5::Kernel kernel : Md5::kernels()) {
         Md5::useKernel(kernel);
         for (int count = 1; count <= Md5::lanes(); ++count) {
             Md5 lanes[8];
@@ -486,7 +486,7 @@ void ScanTest::md5AsTheToolkit()
             }
         }
     }
-    Md5::useKernel(-1);
+    Md5::useKernel(Md5::Kernel::Fastest);
 }
 
 TARVIK_TEST_GUILESS_MAIN(ScanTest)
