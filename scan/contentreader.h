@@ -54,10 +54,13 @@ public:
     using OpenHook = void (*)(const QString& path);
     static void setOpenHook(OpenHook hook);
 
+    // Calls the hook, if one is set, for a file about to be opened; every reader of the scan
+    // calls it.
+    static void aboutToOpen(const FileName& file);
+
 private:
     bool stopRequested() const { return mStop && mStop(); }
     void countRead(qint64 bytes);
-    static void aboutToOpen(const FileName& file);
 
     const StopCheck& mStop;
     ScanProgress* mProgress;

@@ -1,11 +1,25 @@
 #pragma once
 
+#include "scan/inputfile.h"
+
+#include <QString>
 #include <QtGlobal>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 namespace tarvik {
+
+// A file as two references into a PathStore: its folder, which ends with a separator, and its
+// name. A name is never at the start of the store, so the empty reference names no file.
+struct FileRef
+{
+    quint32 folder = 0;
+    quint32 name = 0;
+    bool operator==(const FileRef& o) const { return folder == o.folder && name == o.name; }
+    bool isNull() const { return folder == 0 && name == 0; }
+};
 
 // Keeps the folder and file names of a scan as NUL-terminated bytes in large chunks, so that a
 // million listed files cost a few bytes each instead of a string object each. A reference is
@@ -40,6 +54,21 @@ public:
     }
 
     const char* at(Ref ref) const { return mChunks[ref / kChunk].get() + ref % kChunk; }
+
+    // The whole path of a file, kept in buffer.
+    const char* path(const FileRef& file, std::string* buffer) const
+    {
+        buffer->assign(at(file.folder));
+        buffer->append(at(file.name));
+        return buffer->c_str();
+    }
+
+    QString text(const FileRef& file) const
+    {
+        std::string buffer;
+        path(file, &buffer);
+        return decodePath(buffer.data(), qsizetype(buffer.size()));
+    }
 
 private:
     static constexpr size_t kChunk = 1024 * 1024;
