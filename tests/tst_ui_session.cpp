@@ -15,21 +15,6 @@ using namespace tarvik::test;
 
 namespace {
 
-std::atomic<bool> gHeld{false};
-std::atomic<bool> gRelease{false};
-
-// Keeps the scan busy on one file until the test lets it go (or half a minute passes).
-void holdOnBig(const QString& path)
-{
-    if (!path.endsWith(QLatin1String("/big2")))
-        return;
-    gHeld = true;
-    QElapsedTimer clock;
-    clock.start();
-    while (!gRelease && clock.elapsed() < 30000)
-        QThread::msleep(5);
-}
-
 QLabel* statusLabel(const Window& w)
 {
     return w.result->findChild<QLabel*>(QStringLiteral("StatusLabel"));
@@ -124,9 +109,18 @@ void SessionTest::stopKeepsWhatWasFound()
     for (int i = 0; i < 10; ++i)
         tree << QStringLiteral("a/p%1=%1").arg(i) << QStringLiteral("a/q%1=%1").arg(i);
     QVERIFY(makeTree(root, tree));
-    gHeld = false;
-    gRelease = false;
-    ContentReader::setOpenHook(holdOnBig);
+    // Keeps the scan busy on one file until the test lets it go (or half a minute passes).
+    std::atomic<bool> held{false};
+    std::atomic<bool> release{false};
+    const ContentReader::ScopedOpenHook hook([&](const QString& path) {
+        if (!path.endsWith(QLatin1String("/big2")))
+            return;
+        held = true;
+        QElapsedTimer clock;
+        clock.start();
+        while (!release && clock.elapsed() < 30000)
+            QThread::msleep(5);
+    });
     Window w;
     auto* stop = w.result->findChild<QToolButton*>(QStringLiteral("StopButton"));
     QVERIFY(stop && stop->isHidden());
@@ -134,14 +128,13 @@ void SessionTest::stopKeepsWhatWasFound()
     w.scan({root + "/b", root + "/a"});
     // Stop shows once the thread's started() has come through.
     QVERIFY(waitFor(
-        [&] { return gHeld && w.thread()->progress().filesCompared == 21 && stop->isVisible(); }));
+        [&] { return held && w.thread()->progress().filesCompared == 21 && stop->isVisible(); }));
     QVERIFY(w.thread()->isRunning());
     QCOMPARE(w.tree->topLevelItemCount(), 0);
 
     QTest::mouseClick(stop, Qt::LeftButton);
-    gRelease = true;
+    release = true;
     QVERIFY(w.waitForScan());
-    ContentReader::setOpenHook(nullptr);
     QVERIFY(w.thread()->isFinished());
     QCOMPARE(w.tree->topLevelItemCount(), 10);
     QVERIFY(stop->isHidden() && w.spinnerLabel->isHidden());
