@@ -6,13 +6,6 @@
 
 namespace tarvik {
 
-namespace {
-
-// Digests taken at a time, so that lanes that finish are refilled from the same batch.
-constexpr int kDigestBatch = 32;
-
-} // namespace
-
 struct JobPipeline::Bucket
 {
     SizeBucket files;
@@ -179,7 +172,7 @@ void JobPipeline::finish()
         if (mJobs.empty()) {
             // The groups are all out; their digests may still be on the way.
             mJobDone.wait(lock, [this] {
-                return mStopped || mFailed || (mDigestQueue.empty() && mDigesting == 0);
+                return mStopped || mFailed || (mDigestQueue.isEmpty() && mDigesting == 0);
             });
             lock.unlock();
             rethrowFailure();
@@ -243,29 +236,9 @@ bool JobPipeline::deliver(const Job& job)
     return true;
 }
 
-// Files first, for the results to flow; digests once enough wait to fill the lanes, or
-// whenever there is nothing else to do: a core left idle while the walk goes on is better
-// spent on a lone digest than saved for a crowded end. Under mMutex.
 bool JobPipeline::digestsDue() const
 {
-    const size_t waiting = mDigestQueue.size();
-    return waiting > 0 && (mReady.empty() || waiting >= size_t(kDigestBatch));
-}
-
-// A fair share by bytes, so that a few large files are spread over the cores. Under mMutex.
-std::vector<PendingDigest> JobPipeline::takeDigests()
-{
-    std::vector<PendingDigest> batch;
-    const qint64 share = mDigestBytes / mWorkerCount;
-    qint64 taken = 0;
-    while (!mDigestQueue.empty() && batch.size() < size_t(kDigestBatch) &&
-           (batch.empty() || taken < share)) {
-        taken += mDigestQueue.front().size;
-        batch.push_back(std::move(mDigestQueue.front()));
-        mDigestQueue.pop_front();
-    }
-    mDigestBytes -= taken;
-    return batch;
+    return mDigestQueue.due(!mReady.empty());
 }
 
 // A worker takes every job waiting in one bucket and resolves them in order; the bucket is
@@ -280,8 +253,8 @@ void JobPipeline::workerLoop()
         if (mQuit || mFailed)
             return;
         if (digestsDue()) {
-            std::vector<PendingDigest> batch = takeDigests();
-            if (!mDigestQueue.empty())
+            std::vector<PendingDigest> batch = mDigestQueue.take(mWorkerCount);
+            if (!mDigestQueue.isEmpty())
                 mWorkReady.notify_one();
             ++mDigesting;
             lock.unlock();
@@ -326,14 +299,10 @@ void JobPipeline::workerLoop()
             mReady.push_back(bucket);
         else
             bucket->scheduled = false;
-        std::vector<PendingDigest>& found = w.resolver.found();
-        for (PendingDigest& pending : found) {
-            mDigestBytes += pending.size;
-            mDigestQueue.push_back(std::move(pending));
-        }
-        if (bucket->head || !found.empty())
+        const bool found = !w.resolver.found().empty();
+        mDigestQueue.add(w.resolver.found());
+        if (bucket->head || found)
             mWorkReady.notify_one();
-        found.clear();
         mJobDone.notify_all();
     }
 }

@@ -8,6 +8,7 @@
 // thread.
 
 #include "scan/bucketresolver.h"
+#include "scan/digestqueue.h"
 #include "scan/lanedigester.h"
 #include "scan/pathstore.h"
 #include "scan/scantypes.h"
@@ -77,8 +78,8 @@ private:
     void startWorkers();
     void runWorker();
     void workerLoop();
+    // Under mMutex.
     bool digestsDue() const;
-    std::vector<PendingDigest> takeDigests();
     void fail(std::exception_ptr failure);
     void submit();
     bool waitForFront();
@@ -110,8 +111,7 @@ private:
     bool mQuit = false;
     // A worker met the stop: the jobs it held will never be done.
     bool mStopped = false;
-    std::deque<PendingDigest> mDigestQueue;
-    qint64 mDigestBytes = 0;
+    DigestQueue mDigestQueue;
     int mDigesting = 0;
     std::exception_ptr mFailure;
 
