@@ -329,9 +329,11 @@ void ScanTest::filesChangingDuringTheScan_data()
 {
     QTest::addColumn<int>("target");
     QTest::addColumn<QString>("action");
-    for (const char* action : {"vanish", "shrink", "grow", "folder", "rewrite"})
+    for (const QString action : {"vanish", "shrink", "grow", "folder", "rewrite"})
         for (int target = 0; target < 3; ++target)
-            QTest::addRow("%s, file %d in walk order", action, target) << target << action;
+            QTest::newRow(
+                qPrintable(action + ", file " + QString::number(target) + " in walk order"))
+                << target << action;
 }
 
 // The other two stay a group, led by the earlier of them.
@@ -473,7 +475,8 @@ void ScanTest::exceptionEndsTheScanNotTheProcess()
     const int failAt = where == "first open" ? 1 : where == "last open" ? opens.load() : 0;
     std::atomic<int> seen{0};
     const ContentReader::ScopedOpenHook hook([&](const QString& path) {
-        if (path == target) fprintf(stderr, "open %d of %d\n", seen + 1, failAt);
+        if (path == target)
+            fprintf(stderr, "open %d of %d\n", seen + 1, failAt);
         if (path != target || ++seen != failAt)
             return;
         // Slow enough that the feeding thread is waiting by then.
