@@ -45,7 +45,8 @@ public:
     JobPipeline(const JobPipeline&) = delete;
     JobPipeline& operator=(const JobPipeline&) = delete;
 
-    // The rest is for the feeding thread only.
+    // From here on, for the feeding thread only.
+
     // A queue for the files of one size; first, met before, is read once the second comes.
     Bucket* newBucket(qint64 size, const FileRef& first);
     void stage(const FileRef& file, Bucket* bucket);
