@@ -10,14 +10,15 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh dpkg-dev file
 
 build=build-package
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CXXFLAGS_MAINT_STRIP="-g -O2" CFLAGS="" CXXFLAGS LDFLAGS CPPFLAGS
-CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
-LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
-CPPFLAGS=""
-# A fresh configuration each time: the flags above are read only when the cache is made.
-rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles" "$build"/tarvik_*.deb
+flags() {
+    DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CXXFLAGS_MAINT_STRIP="-g -O2" \
+        dpkg-buildflags --get "$1"
+}
+rm -f "$build"/tarvik_*.deb
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTARVIK_BUILD_TESTS=OFF \
-    -DTARVIK_BUILD_BENCH=OFF -DTARVIK_DEBIAN_PACKAGE=ON
+    -DTARVIK_BUILD_BENCH=OFF -DTARVIK_DEBIAN_PACKAGE=ON \
+    -DCMAKE_CXX_FLAGS="$(flags CXXFLAGS) $(flags CPPFLAGS)" \
+    -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)"
 cmake --build "$build" -j"$(nproc)"
 (cd "$build" && cpack -G DEB)
 ls "$build"/tarvik_*.deb
