@@ -289,7 +289,9 @@ void ResultWidget::onCustomContextMenuRequested(const QPoint& pos)
     connect(openFolder, SIGNAL(triggered()), this, SLOT(onPressOpenFolderButton()));
     QAction* remove = menu->addAction(tr("Delete"));
     connect(remove, SIGNAL(triggered()), this, SLOT(onPressFileRemoveButton()));
-    menu->exec(mTreeWidget->mapToGlobal(pos));
+    // pos is the viewport's: mapped with the tree, the menu would open a header's height
+    // above the pointer, with "Delete" under it.
+    menu->exec(mTreeWidget->viewport()->mapToGlobal(pos));
 }
 
 void ResultWidget::onItemDoubleClicked(QTreeWidgetItem* item, int column)
