@@ -1,3 +1,5 @@
+// One operation on the marked files: confirmation, worker, progress and summary.
+
 #include "ui/markedfilerunner.h"
 
 #include "ui/fileitem.h"

@@ -1,3 +1,5 @@
+// The Mark menu's rules, applied to every group of the tree.
+
 #include "ui/markmenu.h"
 
 #include "core/marks.h"

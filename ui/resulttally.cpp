@@ -1,3 +1,5 @@
+// The status line's figures and texts.
+
 #include "ui/resulttally.h"
 
 #include "scan/scantypes.h"

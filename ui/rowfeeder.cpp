@@ -1,3 +1,5 @@
+// Duplicates of a scan into rows of the tree, a time slice at a time.
+
 #include "ui/rowfeeder.h"
 
 #include "core/filestamp.h"

@@ -1,3 +1,5 @@
+// Trash Marked as an operation of the marked-file runner.
+
 #include "ui/trashmarkedoperation.h"
 
 namespace tarvik {

@@ -1,3 +1,5 @@
+// Background work of a page on threads it stops and waits for.
+
 #include "ui/workerthreads.h"
 
 #include <QCoreApplication>
