@@ -5,7 +5,7 @@
 #   scripts/check-package-install.sh build-package/tarvik_*.deb
 # Needs root (debootstrap, chroot, mounts); without it, it says so and skips. The bare system
 # and the downloaded packages are kept between runs in $TARVIK_PACKAGE_CACHE
-# (/var/cache/tarvik-package-check); each run works on an overlay of them that is dropped at
+# (~/.cache/tarvik-package-check); each run works on an overlay of them that is dropped at
 # the end, and every mount lives in a private namespace that goes with the run.
 set -euo pipefail
 
@@ -18,7 +18,7 @@ scripts_dir="$(dirname "$(realpath "$0")")"
 "$scripts_dir/deps.sh" debootstrap
 
 suite=bookworm
-cache="${TARVIK_PACKAGE_CACHE:-/var/cache/tarvik-package-check}"
+cache="${TARVIK_PACKAGE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tarvik-package-check}"
 base="$cache/$suite"
 mkdir -p "$cache/archives/partial"
 exec 9>"$cache/lock"
