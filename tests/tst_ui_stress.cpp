@@ -103,6 +103,7 @@ private slots:
 private:
     QTemporaryDir mBig;
     std::unique_ptr<QTemporaryDir> mPlace;
+    std::unique_ptr<ContentReader::ScopedOpenHook> mSlowDisk;
 };
 
 // Small files of a hundred sizes in twenty folders, about a third of them copies beside their
@@ -110,7 +111,7 @@ private:
 void StressTest::initTestCase()
 {
     initUiTest();
-    ContentReader::setOpenHook(slowDisk);
+    mSlowDisk = std::make_unique<ContentReader::ScopedOpenHook>(slowDisk);
     QStringList tree;
     for (int i = 0, k = 0; i < 2000; k = ++i % 1400)
         tree << QString::asprintf("d%d/n%d.a=", k % 20, i) +
