@@ -12,8 +12,8 @@ int main(int argc, char* argv[])
     try {
         Q_INIT_RESOURCE(resource);
 
-        QCoreApplication::setLibraryPaths(
-            tarvik::pluginSearchPaths(QCoreApplication::libraryPaths()));
+        QCoreApplication::setLibraryPaths(tarvik::pluginSearchPaths(
+            QCoreApplication::libraryPaths(), tarvik::executableFolder(argc > 0 ? argv[0] : "")));
 
         QApplication app(argc, argv);
         app.setStyleSheet(tarvik::readTextFile(QStringLiteral(":/resource/style.css")));
