@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds Tarvik Duplicate Finder and runs every test twice: once in a warnings-as-errors
-# build, once under AddressSanitizer and UndefinedBehaviorSanitizer. Fails when a test fails,
-# when the sanitizers report anything, or when no test ran.
+# Builds Tarvik Duplicate Finder and runs every test twice: once in a Release build with
+# warnings as errors, once under AddressSanitizer and UndefinedBehaviorSanitizer. Fails when a
+# test fails, when the sanitizers report anything, or when no test ran.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
