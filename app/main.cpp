@@ -1,3 +1,4 @@
+#include "app/failurereport.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "core/appdirs.h"
@@ -5,11 +6,10 @@
 
 #include <QApplication>
 #include <QFontDatabase>
-#include <exception>
 
 int main(int argc, char* argv[])
 {
-    try {
+    return tarvik::reportingFailure("tarvik", -1, [&] {
         Q_INIT_RESOURCE(resource);
 
         QCoreApplication::setLibraryPaths(tarvik::pluginSearchPaths(
@@ -25,7 +25,5 @@ int main(int argc, char* argv[])
         tarvik::MainWindow window;
         window.show();
         return app.exec();
-    } catch (const std::exception&) {
-        return -1;
-    }
+    });
 }
