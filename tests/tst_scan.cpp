@@ -347,9 +347,10 @@ void ScanTest::filesChangingDuringTheScan_data()
 {
     QTest::addColumn<int>("target");
     QTest::addColumn<QString>("action");
-    for (const char* action : {"vanish", "shrink", "grow", "folder", "rewrite"})
+    for (const QString action : {"vanish", "shrink", "grow", "folder", "rewrite"})
         for (int target = 0; target < 3; ++target)
-            QTest::addRow("%s, file %d in walk order", action, target) << target << action;
+            QTest::addRow("%s, file %d in walk order", qPrintable(action), target)
+                << target << action;
 }
 
 // The other two stay a group, led by the earlier of them.
