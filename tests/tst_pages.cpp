@@ -1,3 +1,4 @@
+#include "core/appsettings.h"
 #include "tst_ui_support.h"
 #include "ui/sizetext.h"
 
@@ -15,6 +16,10 @@ private slots:
     void removeFolder();
     void startAndBackKeepFoldersAndFilter_data();
     void startAndBackKeepFoldersAndFilter();
+    void searchOptions_data();
+    void searchOptions();
+    void dropFolders_data();
+    void dropFolders();
     void toolMenu_data();
     void toolMenu();
     void sizeText_data();
@@ -104,6 +109,119 @@ void PagesTest::startAndBackKeepFoldersAndFilter()
         QCOMPARE(w.search->folders(), folders);
         QCOMPARE(w.search->filterText(), filter);
     }
+}
+
+void PagesTest::searchOptions_data()
+{
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<bool>("hidden");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("read");
+    QTest::newRow("none") << QStringList{"", "", ""} << false << ""
+                          << "0 -1  0";
+    QTest::newRow("all set") << QStringList{" 1K", "2.5m", "build, ,*.tmp "} << true << ""
+                             << "1024 2621440 build|*.tmp 1";
+    QTest::newRow("equal limits") << QStringList{"7", "7b", ""} << false << ""
+                                  << "7 7  0";
+    QTest::newRow("bad minimum") << QStringList{"ten", "", ""} << false << "SizeErrorLabel"
+                                 << "";
+    QTest::newRow("bad maximum") << QStringList{"", "1,5M", ""} << false << "SizeErrorLabel"
+                                 << "";
+    QTest::newRow("maximum below minimum")
+        << QStringList{"2K", "1K", ""} << false << "SizeErrorLabel"
+        << "";
+    QTest::newRow("bad pattern") << QStringList{"", "", "a, [z-a]"} << false << "ExcludeErrorLabel"
+                                 << "";
+}
+
+// What the options read is what the scan gets, and comes back after a restart with the panel
+// open; what cannot be read is said beside its field and keeps the scan from starting.
+void PagesTest::searchOptions()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(bool, hidden);
+    QFETCH(QString, error);
+    QFETCH(QString, read);
+    QTemporaryDir dir;
+    AppSettings::setLastSearch({}, QString());
+    {
+        Window w;
+        QVERIFY(!w.launcher->findChild<QWidget*>("LastSearchButton")->isVisibleTo(w.launcher));
+        w.stack->setCurrentWidget(w.search);
+        w.search->addFolder(dir.path());
+        w.press(w.search, "OptionsButton");
+        const char* names[] = {"MinSizeEdit", "MaxSizeEdit", "ExcludeEdit"};
+        for (int i = 0; i < 3; ++i) {
+            auto* edit = w.search->findChild<QLineEdit*>(names[i]);
+            QVERIFY(edit && edit->isVisible());
+            QTest::keyClicks(edit, texts[i]);
+        }
+        auto* box = w.search->findChild<QCheckBox*>("HiddenCheckBox");
+        QVERIFY(box && box->isVisible());
+        if (hidden)
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+        for (const char* label : {"SizeErrorLabel", "ExcludeErrorLabel"})
+            QCOMPARE(w.search->findChild<QLabel*>(label)->isVisible(), error == label);
+        w.press(w.search, "StartScanButton");
+        QCOMPARE(w.stack->currentIndex(), error.isEmpty() ? 2 : 1);
+        if (!error.isEmpty())
+            return;
+        const ScanOptions& o = w.thread()->mOptions;
+        QCOMPARE(QString("%1 %2 %3 %4")
+                     .arg(o.minSize)
+                     .arg(o.maxSize)
+                     .arg(o.exclude.join('|'))
+                     .arg(o.hidden),
+                 read);
+        QVERIFY(w.waitForScan());
+    }
+    Window w;
+    QCOMPARE(w.stack->currentWidget(), w.launcher);
+    w.press(w.launcher, "LastSearchButton");
+    QCOMPARE(w.stack->currentWidget(), w.search);
+    QCOMPARE(w.search->folders(), QStringList(dir.path()));
+    const AppSettings::OptionTexts back = w.search->optionTexts();
+    QCOMPARE(QStringList({back.minSize, back.maxSize, back.exclude}), texts);
+    QCOMPARE(back.hidden, hidden);
+    QCOMPARE(w.search->findChild<QWidget*>("OptionsPanel")->isVisible(), read != "0 -1  0");
+}
+
+void PagesTest::dropFolders_data()
+{
+    QTest::addColumn<bool>("onLauncher");
+    QTest::addColumn<bool>("withFolder");
+    for (bool onLauncher : {true, false})
+        for (bool withFolder : {true, false})
+            QTest::addRow("on the %s, %s", onLauncher ? "launcher" : "search page",
+                          withFolder ? "a folder among files" : "files only")
+                << onLauncher << withFolder;
+}
+
+// Dropped folders are added and show the search page; files and other places are not.
+void PagesTest::dropFolders()
+{
+    QFETCH(bool, onLauncher);
+    QFETCH(bool, withFolder);
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("file"), "x") && QDir().mkdir(dir.filePath("sub")));
+    Window w;
+    w.search->setFolders({"/first"});
+    w.stack->setCurrentWidget(onLauncher ? w.launcher : w.search);
+    QMimeData data;
+    QList<QUrl> urls{QUrl::fromLocalFile(dir.filePath("file")), QUrl("https://tarvik.example/")};
+    if (withFolder)
+        urls << QUrl::fromLocalFile(dir.filePath("sub") + '/');
+    data.setUrls(urls);
+    QWidget* target = w.stack->currentWidget();
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QCOMPARE(enter.isAccepted(), withFolder);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    QCOMPARE(w.search->folders(),
+             withFolder ? QStringList({"/first", dir.filePath("sub")}) : QStringList({"/first"}));
+    QCOMPARE(w.stack->currentWidget(), withFolder ? w.search : target);
 }
 
 void PagesTest::toolMenu_data()

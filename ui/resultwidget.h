@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scan/scanoptions.h"
+
 #include <QElapsedTimer>
 #include <QHash>
 #include <QQueue>
@@ -43,6 +45,7 @@ public:
 
     void setFolders(const QStringList& folders);
     void setFilter(const QString& filter);
+    void setOptions(const ScanOptions& options);
     void startScan();
 
 signals:
@@ -94,6 +97,7 @@ private:
     QVBoxLayout* mLayout;
     QStringList mFolders;
     QString mFilter;
+    ScanOptions mOptions;
     QFrame* mToolBar;
     QHBoxLayout* mToolBarLayout;
     QToolButton* mBackButton;

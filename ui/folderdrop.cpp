@@ -1,0 +1,23 @@
+#include "ui/folderdrop.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
+
+namespace tarvik {
+
+QStringList droppedFolders(const QMimeData* data)
+{
+    QStringList folders;
+    if (!data || !data->hasUrls())
+        return folders;
+    for (const QUrl& url : data->urls()) {
+        const QString path = url.toLocalFile();
+        if (!path.isEmpty() && QFileInfo(path).isDir())
+            folders << QDir::cleanPath(path);
+    }
+    return folders;
+}
+
+} // namespace tarvik
