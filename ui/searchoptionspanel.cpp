@@ -16,7 +16,7 @@ SearchOptionsPanel::SearchOptionsPanel(QWidget* parent) : QFrame(parent)
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(16, 0, 16, 8);
     layout->setHorizontalSpacing(8);
-    layout->setVerticalSpacing(4);
+    layout->setVerticalSpacing(6);
     layout->setColumnStretch(1, 1);
     layout->setColumnStretch(3, 1);
 
