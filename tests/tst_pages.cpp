@@ -1,3 +1,4 @@
+#include "app/commandline.h"
 #include "core/appsettings.h"
 #include "tst_ui_support.h"
 #include "ui/sizetext.h"
@@ -20,6 +21,10 @@ private slots:
     void searchOptions();
     void dropFolders_data();
     void dropFolders();
+    void commandLine_data();
+    void commandLine();
+    void commandLineWithoutWindow_data();
+    void commandLineWithoutWindow();
     void toolMenu_data();
     void toolMenu();
     void sizeText_data();
@@ -222,6 +227,89 @@ void PagesTest::dropFolders()
     QCOMPARE(w.search->folders(),
              withFolder ? QStringList({"/first", dir.filePath("sub")}) : QStringList({"/first"}));
     QCOMPARE(w.stack->currentWidget(), withFolder ? w.search : target);
+}
+
+void PagesTest::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("folders");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("nothing") << QStringList() << 0 << "/kept"
+                             << "";
+    QTest::newRow("folders, one relative") << QStringList{"%/a", "b/"} << 1 << "%/a %/b"
+                                           << "";
+    QTest::newRow("missing and file left out")
+        << QStringList{"%/gone", "%/a", "%/file"} << 1 << "%/a"
+        << "%/gone\n%/file";
+    QTest::newRow("scan") << QStringList{"--scan", "%/a", "%/b"} << 2 << "%/a %/b"
+                          << "";
+    QTest::newRow("scan, none left") << QStringList{"--scan", "%/gone"} << 0 << "/kept"
+                                     << "%/gone";
+}
+
+// Through the real window: the folders given replace the remembered ones, --scan starts the
+// scan, and what is no folder is named once and left out.
+void PagesTest::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, page);
+    QFETCH(QString, folders);
+    QFETCH(QString, told);
+    const QString root = QDir(freshRoot()).canonicalPath();
+    QVERIFY(QDir(root).mkpath("a") && QDir(root).mkpath("b") && writeFile(root + "/file", "x"));
+    const QString current = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(root));
+    const CommandLine line =
+        parseCommandLine(QStringList("tarvik") + args.replaceInStrings("%", root));
+    QDir::setCurrent(current);
+    QCOMPARE(line.action, CommandLine::Open);
+    Window w;
+    w.search->setFolders({"/kept"});
+    QString said;
+    QPointer<QTimer> box = whenShown(false, [&](QWidget* widget) {
+        said = static_cast<QMessageBox*>(widget)->text();
+        static_cast<QMessageBox*>(widget)->accept();
+    });
+    openFromCommandLine(*w.window, line);
+    delete box;
+    QCOMPARE(said.section('\n', 1), told.replace("%", root));
+    QCOMPARE(w.stack->currentIndex(), page);
+    QCOMPARE(w.search->folders().join(' '), folders.replace("%", root));
+    if (page == 2) {
+        QCOMPARE(w.thread()->mFolders, w.search->folders());
+        QVERIFY(w.waitForScan());
+    }
+}
+
+void PagesTest::commandLineWithoutWindow_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "tarvik " TARVIK_VERSION;
+    QTest::newRow("help") << QStringList{"-h"} << 0 << "Usage: tarvik [--scan] [FOLDER...]";
+    QTest::newRow("unknown option")
+        << QStringList{"--bogus"} << 2 << "tarvik: Unknown option 'bogus'.";
+    QTest::newRow("scan alone") << QStringList{"--scan"} << 2 << "tarvik: --scan needs a folder";
+}
+
+// Help and version print without a display; a bad command line is one line and exit 2.
+void PagesTest::commandLineWithoutWindow()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, said);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (code == 0)
+        env.insert("QT_QPA_PLATFORM", "xcb"), env.remove("DISPLAY");
+    p.setProcessEnvironment(env);
+    p.start(TARVIK_APP, args);
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), code);
+    const QString text = code ? p.readAllStandardError() : p.readAllStandardOutput();
+    QVERIFY2(text.startsWith(said + '\n'), qPrintable(text));
 }
 
 void PagesTest::toolMenu_data()
