@@ -81,7 +81,7 @@ int main(int argc, char* argv[])
     }
 
     lap();
-    const GatheredResults gathered = gatherResults(&tree, groupItems, digests);
+    const GatheredResults gathered = gatherResults(&tree, groupItems, digests, Digests::Complete);
     std::printf("%d files in %d groups\n", files, int(gathered.groups.size()));
     std::printf("gather (GUI thread):       %s\n", qPrintable(lap()));
     const QVector<ExportedGroup> groups = withMd5s(gathered);

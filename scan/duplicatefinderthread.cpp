@@ -9,6 +9,8 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
+#include <exception>
+#include <new>
 #ifdef Q_OS_LINUX
 #include <cerrno>
 #include <sys/resource.h>
@@ -27,7 +29,7 @@ constexpr int kNiceAboveWindow = 5;
 
 } // namespace
 
-QString fileDigest(const QString& path)
+QString fileDigest(const QString& path, const StopCheck& stop)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
@@ -35,6 +37,8 @@ QString fileDigest(const QString& path)
     QCryptographicHash hash(QCryptographicHash::Md5);
     QByteArray block(int(ContentReader::kBlockSize), Qt::Uninitialized);
     for (;;) {
+        if (stop && stop())
+            return QString();
         const qint64 got = file.read(block.data(), block.size());
         if (got < 0)
             return QString();
@@ -69,14 +73,23 @@ void DuplicateFinderThread::run()
 #else
     setPriority(QThread::LowPriority);
 #endif
-    ScanEngine engine([this] { return isInterruptionRequested(); },
-                      [this](const QUuid& groupId, const QString& firstPath, const QString& path) {
-                          return post(groupId, firstPath, path);
-                      },
-                      &mDigests, &mProgress);
-    mEngine = &engine;
-    walk();
-    engine.finish();
+    // A scan that fails (memory running out on a huge tree, say) ends like any other, and
+    // the page says why; the process goes on.
+    try {
+        ScanEngine engine([this] { return isInterruptionRequested(); },
+                          [this](const QUuid& groupId, const QString& firstPath,
+                                 const QString& path) { return post(groupId, firstPath, path); },
+                          &mDigests, &mProgress);
+        mEngine = &engine;
+        walk();
+        engine.finish();
+    } catch (const std::bad_alloc&) {
+        mFailure = tr("out of memory");
+    } catch (const std::exception& e) {
+        mFailure = QString::fromLocal8Bit(e.what());
+        if (mFailure.isEmpty())
+            mFailure = tr("unknown error");
+    }
     mEngine = nullptr;
 }
 

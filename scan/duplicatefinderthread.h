@@ -16,8 +16,8 @@ class DeliveryTally;
 class ScanEngine;
 
 // MD5 of the whole file as 32 lowercase hex digits; empty when the file cannot be read to
-// its end.
-QString fileDigest(const QString& path);
+// its end or stop said so between blocks.
+QString fileDigest(const QString& path, const StopCheck& stop = StopCheck());
 
 // Walks mFolders and posts a DuplicateEvent to parent() for every file whose content was met
 // before. One object serves one scan. A stop is asked with requestInterruption(); the
@@ -46,6 +46,10 @@ public:
     // Live figures of this scan, readable from any thread at any time.
     const ScanProgress& progress() const { return mProgress; }
 
+    // Why the scan failed, empty when it did not; what it found until then was handed out.
+    // Read it only after finished().
+    QString failure() const { return mFailure; }
+
 protected:
     void run() override;
 
@@ -57,6 +61,7 @@ private:
     ScanEngine* mEngine = nullptr;
     ScanProgress mProgress;
     std::shared_ptr<DeliveryTally> mTally;
+    QString mFailure;
 };
 
 } // namespace tarvik

@@ -109,13 +109,15 @@ void ResultTest::actions()
         item ? w.tree->visualItemRect(item).center() : QPoint(10, w.tree->viewport()->height() - 5);
 
     bool menuShown = false;
+    QPoint menuAt;
     QPointer<QTimer> menuWatch;
     if (action.endsWith("button")) {
         w.press(w.result, action == "open button" ? "OpenFolderButton" : "TrashButton");
     } else if (action == "double click") {
         w.doubleClick(at);
     } else if (action.startsWith("context")) {
-        menuWatch = chooseFromMenu(action == "context open" ? "Open Folder" : "Delete", &menuShown);
+        menuWatch = chooseFromMenu(action == "context open" ? "Open Folder" : "Delete", &menuShown,
+                                   &menuAt);
         w.rightClick(at);
     } else if (action == "keypad enter") {
         QTest::keyClick(w.tree, Qt::Key_Enter, Qt::KeypadModifier);
@@ -129,6 +131,9 @@ void ResultTest::actions()
     const bool onFile = target == "file", fileRow = onFile || target == "vanished";
     if (action.startsWith("context"))
         QCOMPARE(menuShown, fileRow);
+    // At the pointer, not a header's height above it with "Delete" under the pointer.
+    if (menuShown)
+        QVERIFY((menuAt - w.tree->viewport()->mapToGlobal(at)).manhattanLength() <= 2);
     QList<QUrl> expectedUrls;
     if (onFile && QStringList({"open button", "keypad enter", "context open"}).contains(action))
         expectedUrls << QUrl::fromLocalFile(dir.filePath("sub #1"));

@@ -6,6 +6,7 @@
 #include "testenv.h"
 #include "tst_ui_support.h"
 
+#include <QCryptographicHash>
 #include <QFileDialog>
 #include <QLocale>
 #include <atomic>
@@ -81,6 +82,7 @@ private slots:
     void stopKeepsWhatWasFound();
     void remembersTheLastSearch();
     void markThenTrashKeepsOneOfEach();
+    void cancelStopsAfterTheFileInHand();
     void trashMarkedChecksEveryCopyAgain_data();
     void trashMarkedChecksEveryCopyAgain();
     void unusableStoreGivesAWorkingWindow();
@@ -147,6 +149,63 @@ void SessionTest::stopKeepsWhatWasFound()
     QVERIFY(stop->isHidden() && w.spinnerLabel->isHidden());
     QVERIFY2(statusLabel(w)->text().startsWith(QLatin1String("Stopped after ")),
              qPrintable(statusLabel(w)->text()));
+
+    // Saved now, every group has its MD5, read from a file that is still as its row saw it.
+    QVERIFY(writeFile(root + "/a/p0", "changed"));
+    answerFolderDialog(root + "/saved.csv");
+    w.press(w.result, "SaveResultsButton");
+    QVERIFY(waitFor([&] { return QFile::exists(root + "/saved.csv"); }));
+    QFile saved(root + "/saved.csv");
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromUtf8(saved.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 21);
+    for (const QString& row : rows.mid(1)) {
+        const QByteArray content = row.section(',', 3, 3).section('/', -1).mid(1).toUtf8();
+        QCOMPARE(row.section(',', 1, 1),
+                 QString(QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex()));
+    }
+}
+
+// Cancel while a file is in hand: the files before it went, those after it stay marked, and
+// the summary says how many were not attempted.
+void SessionTest::cancelStopsAfterTheFileInHand()
+{
+    const QString root = freshRoot();
+    QVERIFY(makeTree(
+        root, {"1/k=one", "1/d/m=one", "2/k=two2", "2/d/big2=two2", "3/k=three", "3/d/m=three"}));
+    Window w;
+    w.scan({root + "/1", root + "/2", root + "/3"});
+    QVERIFY(w.waitForScan());
+    triggerRule(w, "MarkAllButShortestPathAction");
+    gHeld = false;
+    gRelease = false;
+    ContentReader::setOpenHook(holdOnBig);
+    QStringList said;
+    answerBoxes({"Move to Trash"}, &said);
+    w.press(w.result, "TrashMarkedButton");
+    QProgressDialog* progress = nullptr;
+    QVERIFY(waitFor([&] {
+        progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+        return gHeld && progress;
+    }));
+    QVERIFY2(progress->labelText().endsWith("\n1 of 3 files · 3 B of 12 B"),
+             qPrintable(progress->labelText()));
+    progress->findChild<QPushButton*>()->click();
+    answerBoxes({""}, &said);
+    gRelease = true;
+    QVERIFY(waitFor([&] { return said.size() == 2; }));
+    ContentReader::setOpenHook(nullptr);
+
+    // The file in hand when Cancel came either went whole or was left as it was.
+    const bool inHandWent = !QFile::exists(root + "/2/d/big2");
+    QCOMPARE(w.fileItem(root + "/2/d/big2") == nullptr, inHandWent);
+    QVERIFY(!QFile::exists(root + "/1/d/m") && !w.fileItem(root + "/1/d/m"));
+    QVERIFY(QFile::exists(root + "/3/d/m"));
+    QCOMPARE(w.fileItem(root + "/3/d/m")->checkState(0), Qt::Checked);
+    QVERIFY2(said[1].startsWith(QString("%1 files").arg(inHandWent ? 2 : 1)) &&
+                 said[1].endsWith(QString("%1 not attempted: cancelled.").arg(inHandWent ? 1 : 2)),
+             qPrintable(said[1]));
+    QVERIFY(w.result->isEnabled());
 }
 
 void SessionTest::markThenTrashKeepsOneOfEach()
@@ -170,6 +229,7 @@ void SessionTest::markThenTrashKeepsOneOfEach()
     QStringList said;
     answerBoxes({"Move to Trash", ""}, &said);
     w.press(w.result, "TrashMarkedButton");
+    QVERIFY(waitFor([&] { return said.size() == 2; }));
     QVERIFY2(said.size() == 2 && said[0].contains("In 1 groups every file is marked") &&
                  said[1].contains("2 files (8 B) went to the trash") &&
                  said[1].contains("2 stayed: every copy of its group was marked"),
@@ -187,6 +247,7 @@ void SessionTest::markThenTrashKeepsOneOfEach()
     said.clear();
     answerBoxes({"Trash Every Copy Too", ""}, &said);
     w.press(w.result, "TrashMarkedButton");
+    QVERIFY(waitFor([&] { return said.size() == 2; }));
     QVERIFY(!QFile::exists(root + "/b1") && !QFile::exists(root + "/b2"));
     QCOMPARE(b->childCount(), 0);
     QVERIFY2(statusLabel(w)->text().endsWith(": 0 groups, 0 duplicate files, 0 B reclaimable"),
@@ -239,6 +300,7 @@ void SessionTest::trashMarkedChecksEveryCopyAgain()
     QStringList said;
     answerBoxes({"Move to Trash", ""}, &said);
     w.press(w.result, "TrashMarkedButton");
+    QVERIFY(waitFor([&] { return said.size() == 2; }));
     QVERIFY(QFile::exists(marked) && w.fileItem(marked));
     QVERIFY2(said.value(1).contains("0 files (0 B) went to the trash") &&
                  said.value(1).contains("1 stayed: " + reason),

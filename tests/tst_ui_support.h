@@ -68,7 +68,9 @@ inline QPointer<QTimer> whenShown(bool popup, std::function<void(QWidget*)> acti
 }
 
 // Picks the menu entry with the given text by keyboard; any other text dismisses the menu.
-inline QPointer<QTimer> chooseFromMenu(const QString& text, bool* shown = nullptr)
+// at receives where the menu opened.
+inline QPointer<QTimer> chooseFromMenu(const QString& text, bool* shown = nullptr,
+                                       QPoint* at = nullptr)
 {
     return whenShown(true, [=](QWidget* widget) {
         auto* menu = qobject_cast<QMenu*>(widget);
@@ -76,6 +78,8 @@ inline QPointer<QTimer> chooseFromMenu(const QString& text, bool* shown = nullpt
             return;
         if (shown)
             *shown = true;
+        if (at)
+            *at = menu->pos();
         for (QAction* action : menu->actions()) {
             if (!action->isSeparator() && action->text() == text) {
                 menu->setActiveAction(action);

@@ -1,6 +1,5 @@
 #include "ui/fileitem.h"
 
-#include "ui/resultwidget.h"
 #include "ui/sizetext.h"
 
 #include <QCoreApplication>
@@ -100,7 +99,7 @@ QVariant FileItem::data(int column, int role) const
         if (column == 0)
             return iconFor(QFileInfo(mPath));
         break;
-    case ResultWidget::FileStampRole:
+    case StampRole:
         if (column == 0)
             return QVariant::fromValue(mStamp);
         break;
@@ -118,7 +117,7 @@ void FileItem::setData(int column, int role, const QVariant& value)
         }
         return;
     }
-    if (column == 0 && role == ResultWidget::FileStampRole) {
+    if (column == 0 && role == StampRole) {
         mStamp = value.value<FileStamp>();
         return;
     }

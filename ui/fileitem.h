@@ -15,6 +15,9 @@ namespace tarvik {
 class FileItem : public QTreeWidgetItem
 {
 public:
+    // Item data role (column 0) holding the FileStamp taken when the row was made.
+    static const int StampRole = Qt::UserRole + 1;
+
     FileItem(const QString& path, const FileStamp& stamp);
 
     QVariant data(int column, int role) const override;
@@ -34,6 +37,18 @@ private:
     mutable bool mCreatedRead = false;
     mutable qint64 mCreatedMs = 0;
 };
+
+// The stamp of a file row; invalid for a group row.
+inline FileStamp stampOf(const QTreeWidgetItem* row)
+{
+    return row->data(0, FileItem::StampRole).value<FileStamp>();
+}
+
+// A file row whose check box is ticked: its file is to go.
+inline bool isMarked(const QTreeWidgetItem* row)
+{
+    return row->checkState(0) == Qt::Checked;
+}
 
 // A group row: its text is made from the page's prefix and its number when asked for, so a
 // group costs no string of its own. To everyone else it is a plain item with that text.

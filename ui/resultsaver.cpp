@@ -1,7 +1,8 @@
 #include "ui/resultsaver.h"
 
-#include "core/filestamp.h"
-#include "ui/resultwidget.h"
+#include "scan/duplicatefinderthread.h"
+#include "ui/fileitem.h"
+#include "ui/workerthreads.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -11,71 +12,43 @@
 #include <QThread>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
+#include <memory>
 
 namespace tarvik {
 
-// One save, written off the GUI thread; it reports in the GUI thread and deletes itself.
-class ResultSaveJob : public QThread
+namespace {
+
+// The MD5 of the first file of a group that is still the file its row was made for, read
+// whole; a file changed during the read does not count.
+QString digestOfUnchanged(const ExportedGroup& group, const QVector<FileStamp>& stamps,
+                          const StopCheck& stop)
 {
-    Q_OBJECT
-
-public:
-    ResultSaveJob(QWidget* page, const QString& path, const GatheredResults& results,
-                  ExportFormat format)
-        : QThread(page), mPage(page), mPath(path), mResults(results), mFormat(format)
-    {
-        connect(this, SIGNAL(finished()), this, SLOT(report()));
+    for (int f = 0; f < group.files.size() && f < stamps.size(); ++f) {
+        const QString& path = group.files.at(f).path;
+        const FileStamp& stamp = stamps.at(f);
+        if (!stamp.valid || FileStamp::of(path) != stamp)
+            continue;
+        const QString md5 = fileDigest(path, stop);
+        if (!md5.isEmpty() && FileStamp::of(path) == stamp)
+            return md5;
+        if (stop && stop())
+            break;
     }
+    return QString();
+}
 
-    // The page is going: the file stays as it was.
-    ~ResultSaveJob() override
-    {
-        requestInterruption();
-        wait();
-    }
-
-protected:
-    void run() override
-    {
-        mSaved = saveResults(mPath, withMd5s(mResults), mFormat, &mError,
-                             [this] { return isInterruptionRequested(); });
-        mResults = GatheredResults();
-    }
-
-private slots:
-    void report()
-    {
-        if (!mSaved && !isInterruptionRequested()) {
-            // Not exec(): the page may go while the box is open, and this job with it.
-            auto* box = new QMessageBox(
-                QMessageBox::Warning, tr("Save Results"),
-                tr("The results could not be saved to %1.").arg(QDir::toNativeSeparators(mPath)),
-                QMessageBox::Ok, mPage);
-            box->setInformativeText(mError);
-            box->setAttribute(Qt::WA_DeleteOnClose);
-            box->open();
-        }
-        deleteLater();
-    }
-
-private:
-    QWidget* mPage;
-    const QString mPath;
-    GatheredResults mResults;
-    const ExportFormat mFormat;
-    bool mSaved = false;
-    QString mError;
-};
+} // namespace
 
 GatheredResults gatherResults(const QTreeWidget* tree,
                               const QHash<QUuid, QTreeWidgetItem*>& groupItems,
-                              const QHash<QString, DigestEntry>& digests)
+                              const QHash<QString, DigestEntry>& digests, Digests known)
 {
     GatheredResults results;
     results.groupItems = groupItems;
     results.digests = digests;
     results.groups.reserve(tree->topLevelItemCount());
     results.groupKeys.reserve(tree->topLevelItemCount());
+    const bool keepStamps = known == Digests::Partial;
     for (int g = 0; g < tree->topLevelItemCount(); ++g) {
         const QTreeWidgetItem* groupItem = tree->topLevelItem(g);
         if (groupItem->childCount() == 0)
@@ -84,9 +57,10 @@ GatheredResults gatherResults(const QTreeWidget* tree,
         // Groups are never taken out of the tree, so the place is the number in the label.
         group.number = g;
         group.files.reserve(groupItem->childCount());
+        QVector<FileStamp> stamps;
         for (int f = 0; f < groupItem->childCount(); ++f) {
             const QTreeWidgetItem* item = groupItem->child(f);
-            const FileStamp stamp = item->data(0, ResultWidget::FileStampRole).value<FileStamp>();
+            const FileStamp stamp = stampOf(item);
             QDateTime modified;
             if (stamp.valid) {
                 modified = QDateTime::fromMSecsSinceEpoch(stamp.modifiedNs / 1000000, Qt::UTC);
@@ -94,14 +68,18 @@ GatheredResults gatherResults(const QTreeWidget* tree,
                     group.size = stamp.size;
             }
             group.files.append({item->text(3), modified});
+            if (keepStamps)
+                stamps.append(stamp);
         }
         results.groups.append(group);
         results.groupKeys.append(groupItem);
+        if (keepStamps)
+            results.stamps.append(stamps);
     }
     return results;
 }
 
-QVector<ExportedGroup> withMd5s(const GatheredResults& results)
+QVector<ExportedGroup> withMd5s(const GatheredResults& results, const StopCheck& stop)
 {
     const QHash<QUuid, QString> md5s = md5ByGroup(results.digests);
     QHash<const void*, QString> md5ByKey;
@@ -109,21 +87,26 @@ QVector<ExportedGroup> withMd5s(const GatheredResults& results)
     for (auto it = results.groupItems.constBegin(); it != results.groupItems.constEnd(); ++it)
         md5ByKey.insert(it.value(), md5s.value(it.key()));
     QVector<ExportedGroup> groups = results.groups;
-    for (int g = 0; g < groups.size(); ++g)
+    for (int g = 0; g < groups.size(); ++g) {
         groups[g].md5 = md5ByKey.value(results.groupKeys.at(g));
+        if (groups[g].md5.isEmpty() && g < results.stamps.size())
+            groups[g].md5 = digestOfUnchanged(groups[g], results.stamps.at(g), stop);
+    }
     return groups;
 }
 
-void saveResultsAs(QWidget* page, const GatheredResults& results)
+ResultSaver::ResultSaver(QWidget* page)
+    : QObject(page), mPage(page), mThreads(new WorkerThreads(this))
 {
-    const QStringList filters = {ResultSaveJob::tr("CSV (*.csv)"),
-                                 ResultSaveJob::tr("JSON (*.json)"),
-                                 ResultSaveJob::tr("Text (*.txt)")};
+}
+
+void ResultSaver::saveAs(const GatheredResults& results)
+{
+    const QStringList filters = {tr("CSV (*.csv)"), tr("JSON (*.json)"), tr("Text (*.txt)")};
     QString filter = filters.first();
-    const QString path =
-        QFileDialog::getSaveFileName(page, ResultSaveJob::tr("Save Results"),
-                                     QDir::home().filePath(QStringLiteral("duplicates.csv")),
-                                     filters.join(QStringLiteral(";;")), &filter);
+    const QString path = QFileDialog::getSaveFileName(
+        mPage, tr("Save Results"), QDir::home().filePath(QStringLiteral("duplicates.csv")),
+        filters.join(QStringLiteral(";;")), &filter);
     if (path.isEmpty())
         return;
     // A suffix typed by hand says more than a filter left as it was.
@@ -134,9 +117,32 @@ void saveResultsAs(QWidget* page, const GatheredResults& results)
                  : chosen == 2 ? ExportFormat::Text
                                : ExportFormat::Csv;
     }
-    (new ResultSaveJob(page, path, results, format))->start();
+    struct Outcome
+    {
+        bool saved = false;
+        QString error;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    mThreads->start(
+        [results, path, format, outcome] {
+            const StopCheck stop = [] {
+                return QThread::currentThread()->isInterruptionRequested();
+            };
+            outcome->saved =
+                saveResults(path, withMd5s(results, stop), format, &outcome->error, stop);
+        },
+        [this, path, outcome] {
+            if (outcome->saved)
+                return;
+            // Not exec(): the page may go while the box is open.
+            auto* box = new QMessageBox(
+                QMessageBox::Warning, tr("Save Results"),
+                tr("The results could not be saved to %1.").arg(QDir::toNativeSeparators(path)),
+                QMessageBox::Ok, mPage);
+            box->setInformativeText(outcome->error);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        });
 }
 
 } // namespace tarvik
-
-#include "resultsaver.moc"

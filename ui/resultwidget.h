@@ -1,21 +1,18 @@
 #pragma once
 
 #include "scan/scanoptions.h"
+#include "ui/fileitem.h"
+#include "ui/resulttally.h"
 
 #include <QElapsedTimer>
-#include <QHash>
-#include <QQueue>
-#include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QUuid>
 #include <QWidget>
 
 class QEvent;
 class QFrame;
 class QHBoxLayout;
 class QLabel;
-class QMenu;
 class QMovie;
 class QPoint;
 class QTimer;
@@ -25,20 +22,23 @@ class QVBoxLayout;
 
 namespace tarvik {
 
-class DuplicateEvent;
 class DuplicateFinderThread;
-class FileItem;
+class MarkedFileRunner;
+class MarkMenu;
+class ResultSaver;
+class RowFeeder;
 class ToolMenu;
 class TreeWidget;
 
-// Third page: runs a scan and shows its duplicate groups as a tree; opens and trashes files.
+// Third page: runs a scan and shows its duplicate groups as a tree. It lays out the page and
+// hands what the user asks for to the pieces that do it: the row feeder, the tally behind the
+// status line, the Mark menu, the marked-file runner and the saver.
 class ResultWidget : public QWidget
 {
     Q_OBJECT
 
 public:
-    // Item data role (column 0 of file items) holding the FileStamp taken when the row was made.
-    static const int FileStampRole = Qt::UserRole + 1;
+    static const int FileStampRole = FileItem::StampRole;
 
     explicit ResultWidget(QWidget* parent = nullptr);
     ~ResultWidget() override;
@@ -67,32 +67,16 @@ private slots:
     void startedThread();
     // Kept empty: it hides QWidget::update(), so nothing in this page may repaint through it.
     void update();
-    void addPendingDuplicates();
-    void layOutTree();
     void onPressStopButton();
     void refreshStatus();
-    void onMarkRule();
-    void onPressTrashMarkedButton();
     void onItemChanged(QTreeWidgetItem* item, int column);
+    void removeFileRow(QTreeWidgetItem* item);
+    void showEnd();
 
 private:
-    struct Duplicate
-    {
-        QUuid groupId;
-        QString firstPath;
-        QString duplicatePath;
-    };
-
     void resetScan();
     void endThread();
-    void handleDuplicateEvent(DuplicateEvent* event);
-    void addDuplicate(const Duplicate& duplicate);
-    void hideSpinner();
-    void removeFileRow(QTreeWidgetItem* item);
-    QString foundText() const;
     void setScanning(bool scanning);
-    QTreeWidgetItem* addGroupItem();
-    FileItem* addFileItem(QTreeWidgetItem* groupItem, const QString& path);
 
     QVBoxLayout* mLayout;
     QStringList mFolders;
@@ -103,45 +87,27 @@ private:
     QToolButton* mBackButton;
     QToolButton* mOpenFolderButton;
     QToolButton* mTrashButton;
+    QToolButton* mMarkButton;
+    MarkMenu* mMarkMenu;
+    QToolButton* mTrashMarkedButton;
     QToolButton* mSaveResultsButton;
     QToolButton* mMenuButton;
     ToolMenu* mToolMenu;
     QMovie* mSpinnerMovie;
     QLabel* mSpinnerLabel;
     QLabel* mScanningLabel;
-    TreeWidget* mTreeWidget;
-    QHash<QUuid, QTreeWidgetItem*> mGroupItems;
-    DuplicateFinderThread* mThread;
     QToolButton* mStopButton;
+    TreeWidget* mTreeWidget;
     QLabel* mStatusLabel;
     QTimer* mStatusTimer;
+    DuplicateFinderThread* mThread;
+
+    ResultTally mTally;
+    RowFeeder* mFeeder;
+    MarkedFileRunner* mTrashMarked;
+    ResultSaver* mSaver;
     QElapsedTimer mScanClock;
     bool mStopPressed = false;
-    QString mEndText;
-
-    // What the tree shows: groups that still hold two or more files, the files beyond each
-    // group's first, and the bytes those take.
-    int mCopyGroups = 0;
-    qint64 mCopies = 0;
-    qint64 mReclaimable = 0;
-
-    // Files marked to go, by the check box of their row.
-    QToolButton* mMarkButton;
-    QMenu* mMarkMenu;
-    QToolButton* mTrashMarkedButton;
-    QSet<QTreeWidgetItem*> mMarkedItems;
-    qint64 mMarkedBytes = 0;
-
-    QString mGroupText;
-
-    // Results wait here, in arrival order, and go into the tree a few milliseconds' worth
-    // at a time, so a flood of them never keeps the window from its event loop for long.
-    QQueue<Duplicate> mPending;
-    QTimer* mPendingTimer;
-    QTimer* mLayoutTimer;
-    QElapsedTimer mSinceLayout;
-    qint64 mLastLayoutMs = 0;
-    bool mFinishWhenAdded = false;
 };
 
 } // namespace tarvik

@@ -1,0 +1,242 @@
+// One operation on the marked files: confirmation, worker, progress and summary.
+
+#include "ui/markedfilerunner.h"
+
+#include "ui/fileitem.h"
+#include "ui/markedfileoperation.h"
+#include "ui/sizetext.h"
+#include "ui/workerthreads.h"
+
+#include <QLocale>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QThread>
+#include <QTreeWidget>
+
+namespace tarvik {
+
+namespace {
+
+// A quick run shows no progress at all.
+constexpr int kProgressDelayMs = 500;
+
+QMessageBox* openBox(QWidget* page, QMessageBox::Icon icon, const QString& title,
+                     const QString& text)
+{
+    auto* box = new QMessageBox(icon, title, text, QMessageBox::NoButton, page);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    return box;
+}
+
+} // namespace
+
+MarkedFileRunner::MarkedFileRunner(std::unique_ptr<MarkedFileOperation> operation,
+                                   QTreeWidget* tree, QWidget* page)
+    : QObject(page), mOperation(std::move(operation)), mTree(tree), mPage(page),
+      mThreads(new WorkerThreads(this))
+{
+}
+
+MarkedFileRunner::~MarkedFileRunner()
+{
+    // The work reads the operation: it must have ended before the operation goes. The page
+    // is going too, so no dialog is touched here.
+    mThreads->stopAll();
+}
+
+bool MarkedFileRunner::isBusy() const
+{
+    return mConfirmation || mThreads->isBusy();
+}
+
+void MarkedFileRunner::start()
+{
+    if (isBusy())
+        return;
+    mPlan.clear();
+    mEveryCopy.clear();
+    int everyCopyGroups = 0;
+    qint64 markedBytes = 0;
+    for (int g = 0; g < mTree->topLevelItemCount(); ++g) {
+        const QTreeWidgetItem* groupItem = mTree->topLevelItem(g);
+        QVector<MarkedTrashTask::Copy> keep;
+        QVector<Planned> marked;
+        for (int i = 0; i < groupItem->childCount(); ++i) {
+            QTreeWidgetItem* item = groupItem->child(i);
+            const FileStamp stamp = stampOf(item);
+            if (isMarked(item)) {
+                marked.append({item, {item->text(3), stamp, {}, true}});
+                markedBytes += qMax<qint64>(0, stamp.size);
+            } else {
+                keep.append({item->text(3), stamp});
+            }
+        }
+        if (marked.isEmpty())
+            continue;
+        if (keep.isEmpty()) {
+            ++everyCopyGroups;
+            for (Planned& p : marked)
+                p.task.needsKeptCopy = false;
+            mEveryCopy += marked;
+            continue;
+        }
+        for (Planned& p : marked)
+            p.task.keep = keep;
+        mPlan += marked;
+    }
+    const int markedCount = mPlan.size() + mEveryCopy.size();
+    if (markedCount == 0) {
+        QMessageBox* box = openBox(mPage, QMessageBox::Information, mOperation->title(),
+                                   tr("No file is marked. Tick the files to go, or use Mark."));
+        box->setStandardButtons(QMessageBox::Ok);
+    box->setDefaultButton(QMessageBox::Ok);
+        box->open();
+        return;
+    }
+
+    const QLocale locale;
+    QString text = mOperation->question(locale.toString(markedCount), compactSize(markedBytes));
+    const QString everyCopyText = mOperation->everyCopyText();
+    if (everyCopyGroups > 0)
+        text += QLatin1String("\n\n") + mOperation->everyCopyNote(locale.toString(everyCopyGroups));
+    text += QLatin1String("\n\n") + mOperation->promise();
+    mConfirmation = openBox(mPage, QMessageBox::Question, mOperation->title(), text);
+    QPushButton* accept =
+        mConfirmation->addButton(mOperation->acceptText(), QMessageBox::AcceptRole);
+    QPushButton* all = everyCopyGroups > 0 && !everyCopyText.isEmpty()
+                           ? mConfirmation->addButton(everyCopyText, QMessageBox::DestructiveRole)
+                           : nullptr;
+    mConfirmation->addButton(QMessageBox::Cancel);
+    mConfirmation->setDefaultButton(accept);
+    QMessageBox* box = mConfirmation;
+    connect(box, &QDialog::finished, this, [this, box, accept, all] {
+        QAbstractButton* clicked = box->clickedButton();
+        mConfirmation = nullptr;
+        if (clicked == accept || (all && clicked == all))
+            confirmed(all && clicked == all);
+    });
+    mConfirmation->open();
+}
+
+void MarkedFileRunner::confirmed(bool everyCopyToo)
+{
+    mLeftOut = 0;
+    if (everyCopyToo)
+        mPlan += mEveryCopy;
+    else
+        mLeftOut = mEveryCopy.size();
+    mEveryCopy.clear();
+    mCounts.fill(0, 1 + mOperation->reasonCount());
+    mReported = 0;
+    mNotAttempted = 0;
+    mDoneBytes = 0;
+    mHandledBytes = 0;
+    mTotalBytes = 0;
+    QVector<MarkedTrashTask> tasks;
+    tasks.reserve(mPlan.size());
+    for (const Planned& p : qAsConst(mPlan)) {
+        tasks.append(p.task);
+        mTotalBytes += qMax<qint64>(0, p.task.stamp.size);
+    }
+
+    mPage->setEnabled(false);
+    mProgress = new QProgressDialog(mOperation->progressText(), tr("Cancel"), 0, tasks.size(),
+                                    mPage->window());
+    mProgress->setWindowModality(Qt::WindowModal);
+    mProgress->setMinimumDuration(kProgressDelayMs);
+    mProgress->setAutoClose(false);
+    mProgress->setAutoReset(false);
+    connect(mProgress, &QProgressDialog::canceled, mThreads, &WorkerThreads::requestStop);
+    showProgress();
+
+    const MarkedFileOperation* operation = mOperation.get();
+    WorkerThreads* threads = mThreads;
+    mThreads->start(
+        [this, tasks, operation, threads] {
+            const StopCheck stop = [] {
+                return QThread::currentThread()->isInterruptionRequested();
+            };
+            for (int i = 0; i < tasks.size() && !stop(); ++i) {
+                const int code = operation->run(tasks.at(i), stop);
+                threads->report([this, i, code] { fileReported(i, code); });
+            }
+        },
+        [this] { ended(); });
+}
+
+void MarkedFileRunner::fileReported(int index, int code)
+{
+    ++mReported;
+    const Planned& planned = mPlan.at(index);
+    const qint64 size = qMax<qint64>(0, planned.task.stamp.size);
+    mHandledBytes += size;
+    if (code == MarkedFileOperation::kNotAttempted) {
+        ++mNotAttempted;
+    } else if (code >= 0 && code < mCounts.size()) {
+        ++mCounts[code];
+        if (code == MarkedFileOperation::kDone) {
+            mDoneBytes += size;
+            emit fileDone(planned.row);
+        }
+    }
+    showProgress();
+}
+
+void MarkedFileRunner::showProgress()
+{
+    if (!mProgress || mProgress->wasCanceled())
+        return;
+    const QLocale locale;
+    mProgress->setLabelText(mOperation->progressText() + QLatin1Char('\n') +
+                            tr("%1 of %2 files · %3 of %4")
+                                .arg(locale.toString(mReported), locale.toString(mPlan.size()),
+                                     compactSize(mHandledBytes), compactSize(mTotalBytes)));
+    mProgress->setValue(mReported);
+}
+
+void MarkedFileRunner::ended()
+{
+    delete mProgress;
+    mPage->setEnabled(true);
+    const int notAttempted = mNotAttempted + (mPlan.size() - mReported);
+    mPlan.clear();
+
+    const QLocale locale;
+    QStringList lines;
+    lines << mOperation->doneText(locale.toString(mCounts.value(MarkedFileOperation::kDone)),
+                                  compactSize(mDoneBytes));
+    for (int code = 1; code < mCounts.size(); ++code) {
+        if (mCounts[code] > 0)
+            lines << tr("%1 stayed: %2.")
+                         .arg(locale.toString(mCounts[code]), mOperation->reason(code));
+    }
+    if (mLeftOut > 0)
+        lines << tr("%1 stayed: %2.")
+                     .arg(locale.toString(mLeftOut), tr("every copy of its group was marked"));
+    if (notAttempted > 0)
+        lines << tr("%1 not attempted: cancelled.").arg(locale.toString(notAttempted));
+    QMessageBox* box = openBox(mPage, QMessageBox::Information, mOperation->title(),
+                               lines.join(QLatin1Char('\n')));
+    box->setStandardButtons(QMessageBox::Ok);
+    box->setDefaultButton(QMessageBox::Ok);
+    box->open();
+    emit finished();
+}
+
+void MarkedFileRunner::abandon()
+{
+    if (mConfirmation) {
+        disconnect(mConfirmation, nullptr, this, nullptr);
+        delete mConfirmation;
+    }
+    mThreads->stopAll();
+    if (mProgress) {
+        delete mProgress;
+        mPage->setEnabled(true);
+    }
+    mPlan.clear();
+    mEveryCopy.clear();
+}
+
+} // namespace tarvik

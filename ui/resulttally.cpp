@@ -1,0 +1,97 @@
+// The status line's figures and texts.
+
+#include "ui/resulttally.h"
+
+#include "scan/scantypes.h"
+#include "ui/sizetext.h"
+
+#include <QLocale>
+
+namespace tarvik {
+
+void ResultTally::reset()
+{
+    *this = ResultTally();
+}
+
+void ResultTally::fileAdded(qint64 size, int filesBefore)
+{
+    if (filesBefore < 1)
+        return;
+    if (filesBefore == 1)
+        ++mCopyGroups;
+    ++mCopies;
+    // A file gone before its row was made has no size.
+    mReclaimable += qMax<qint64>(0, size);
+}
+
+void ResultTally::fileRemoved(const void* row, qint64 size, int filesBefore)
+{
+    setMarked(row, size, false);
+    if (filesBefore < 2)
+        return;
+    if (filesBefore == 2)
+        --mCopyGroups;
+    --mCopies;
+    mReclaimable -= qMax<qint64>(0, size);
+}
+
+void ResultTally::setMarked(const void* row, qint64 size, bool marked)
+{
+    if (marked) {
+        if (!mMarked.contains(row)) {
+            mMarked.insert(row);
+            mMarkedBytes += qMax<qint64>(0, size);
+        }
+    } else if (mMarked.remove(row)) {
+        mMarkedBytes -= qMax<qint64>(0, size);
+    }
+}
+
+void ResultTally::setEnded(End end, qint64 elapsedMs, const QString& failure)
+{
+    mEnd = end;
+    mEndMs = elapsedMs;
+    mFailure = failure;
+}
+
+QString ResultTally::foundText() const
+{
+    const QLocale locale;
+    return tr("%1 groups, %2 duplicate files, %3 reclaimable")
+        .arg(locale.toString(mCopyGroups), locale.toString(mCopies), compactSize(mReclaimable));
+}
+
+QString ResultTally::marksText() const
+{
+    if (mMarked.isEmpty())
+        return QString();
+    return tr(" · %1 marked (%2)")
+        .arg(QLocale().toString(mMarked.size()), compactSize(mMarkedBytes));
+}
+
+QString ResultTally::text(const ScanProgress& p, qint64 elapsedMs) const
+{
+    const QString elapsed = elapsedText(hasEnded() ? mEndMs : elapsedMs);
+    switch (mEnd) {
+    case End::Done:
+        return tr("Done in %1: ").arg(elapsed) + foundText() + marksText();
+    case End::Stopped:
+        return tr("Stopped after %1: ").arg(elapsed) + foundText() + marksText();
+    case End::Failed:
+        return tr("Failed after %1: %2: ").arg(elapsed, mFailure) + foundText() + marksText();
+    case End::Running:
+        break;
+    }
+    const QLocale locale;
+    return tr("Listed %1 files (%2) · compared %3 of %4 (%5 of %6) · found %7 groups, %8 "
+              "duplicate files · %9")
+               .arg(locale.toString(p.filesListed.load()), compactSize(p.bytesListed.load()),
+                    locale.toString(p.filesCompared.load()),
+                    locale.toString(p.filesToCompare.load()), compactSize(p.bytesCompared.load()),
+                    compactSize(p.bytesToCompare.load()), locale.toString(p.groups.load()),
+                    locale.toString(p.duplicates.load()), elapsed) +
+           marksText();
+}
+
+} // namespace tarvik

@@ -1,0 +1,102 @@
+// Trash Marked as an operation of the marked-file runner.
+
+#include "ui/trashmarkedoperation.h"
+
+namespace tarvik {
+
+namespace {
+
+// Why a marked file stayed, in the order the summary lists them.
+enum Reason {
+    ChangedSince = 1,
+    NoKeptCopy,
+    KeptCopyDiffers,
+    TrashRefused,
+    ReasonCount = TrashRefused
+};
+
+} // namespace
+
+QString TrashMarkedOperation::title() const
+{
+    return tr("Trash Marked Files");
+}
+
+QString TrashMarkedOperation::question(const QString& files, const QString& bytes) const
+{
+    return tr("Move %1 marked files (%2) to the trash?").arg(files, bytes);
+}
+
+QString TrashMarkedOperation::promise() const
+{
+    return tr("A marked file goes only if it is unchanged since the scan and a copy that stays "
+              "is present and equal to it now.");
+}
+
+QString TrashMarkedOperation::acceptText() const
+{
+    return tr("Move to Trash");
+}
+
+QString TrashMarkedOperation::everyCopyNote(const QString& groups) const
+{
+    return tr("In %1 groups every file is marked: those groups would lose every copy, so their "
+              "files stay unless you choose to trash them too.")
+        .arg(groups);
+}
+
+QString TrashMarkedOperation::everyCopyText() const
+{
+    return tr("Trash Every Copy Too");
+}
+
+QString TrashMarkedOperation::progressText() const
+{
+    return tr("Moving marked files to the trash...");
+}
+
+QString TrashMarkedOperation::doneText(const QString& files, const QString& bytes) const
+{
+    return tr("%1 files (%2) went to the trash.").arg(files, bytes);
+}
+
+int TrashMarkedOperation::run(const MarkedTrashTask& task, const StopCheck& stop) const
+{
+    switch (trashMarkedFile(task, stop)) {
+    case MarkedTrashResult::Moved:
+        return kDone;
+    case MarkedTrashResult::Cancelled:
+        return kNotAttempted;
+    case MarkedTrashResult::ChangedSince:
+        return ChangedSince;
+    case MarkedTrashResult::NoKeptCopy:
+        return NoKeptCopy;
+    case MarkedTrashResult::KeptCopyDiffers:
+        return KeptCopyDiffers;
+    case MarkedTrashResult::TrashRefused:
+        return TrashRefused;
+    }
+    return ChangedSince;
+}
+
+int TrashMarkedOperation::reasonCount() const
+{
+    return ReasonCount;
+}
+
+QString TrashMarkedOperation::reason(int code) const
+{
+    switch (code) {
+    case ChangedSince:
+        return tr("changed since the scan");
+    case NoKeptCopy:
+        return tr("no kept copy present");
+    case KeptCopyDiffers:
+        return tr("the kept copy differs now");
+    case TrashRefused:
+        return tr("the trash refused it");
+    }
+    return QString();
+}
+
+} // namespace tarvik
