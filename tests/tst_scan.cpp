@@ -88,11 +88,13 @@ QStringList snapshot(const QString& root)
 }
 
 DuplicateFinderThread* startThread(QObject* receiver, const QStringList& folders,
-                                   const QString& filter, QEventLoop* loop = nullptr)
+                                   const QString& filter, QEventLoop* loop = nullptr,
+                                   const ScanOptions& options = ScanOptions())
 {
     auto* thread = new DuplicateFinderThread(receiver);
     thread->mFolders = folders;
     thread->mFilter = filter;
+    thread->mOptions = options;
     if (loop)
         QObject::connect(thread, SIGNAL(finished()), loop, SLOT(quit()));
     thread->start();
@@ -311,11 +313,7 @@ void ScanTest::options()
     setFolderHook(nullptr);
     EventSink sink;
     QEventLoop loop;
-    auto* thread = new DuplicateFinderThread(&sink);
-    thread->mFolders = list;
-    thread->mOptions = chosen;
-    QObject::connect(thread, SIGNAL(finished()), &loop, SLOT(quit()));
-    thread->start();
+    DuplicateFinderThread* thread = startThread(&sink, list, QString(), &loop, chosen);
     loop.exec();
     delete thread;
     QCOMPARE(describe(sink.events, root), describe(events, root));

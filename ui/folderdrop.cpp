@@ -1,6 +1,7 @@
 #include "ui/folderdrop.h"
 
 #include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
@@ -17,6 +18,20 @@ QStringList droppedFolders(const QMimeData* data)
         if (!path.isEmpty() && QFileInfo(path).isDir())
             folders << QDir::cleanPath(path);
     }
+    return folders;
+}
+
+void acceptFolderDrag(QDragEnterEvent* event)
+{
+    if (!droppedFolders(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+QStringList takeDroppedFolders(QDropEvent* event)
+{
+    const QStringList folders = droppedFolders(event->mimeData());
+    if (!folders.isEmpty())
+        event->acceptProposedAction();
     return folders;
 }
 

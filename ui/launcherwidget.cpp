@@ -2,7 +2,6 @@
 
 #include "ui/folderdrop.h"
 
-#include <QDropEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -62,17 +61,14 @@ void LauncherWidget::onPressLastSearchButton()
 
 void LauncherWidget::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!droppedFolders(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+    acceptFolderDrag(event);
 }
 
 void LauncherWidget::dropEvent(QDropEvent* event)
 {
-    const QStringList folders = droppedFolders(event->mimeData());
-    if (folders.isEmpty())
-        return;
-    event->acceptProposedAction();
-    emit foldersDropped(folders);
+    const QStringList folders = takeDroppedFolders(event);
+    if (!folders.isEmpty())
+        emit foldersDropped(folders);
 }
 
 } // namespace tarvik

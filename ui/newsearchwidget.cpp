@@ -6,7 +6,6 @@
 #include "ui/toolbar.h"
 #include "ui/toolmenu.h"
 
-#include <QDropEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -136,18 +135,13 @@ void NewSearchWidget::onOptionsChanged()
 
 void NewSearchWidget::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!droppedFolders(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+    acceptFolderDrag(event);
 }
 
 void NewSearchWidget::dropEvent(QDropEvent* event)
 {
-    const QStringList dropped = droppedFolders(event->mimeData());
-    if (dropped.isEmpty())
-        return;
-    for (const QString& folder : dropped)
+    for (const QString& folder : takeDroppedFolders(event))
         addFolder(folder);
-    event->acceptProposedAction();
 }
 
 void NewSearchWidget::onPressStartScanButton()
