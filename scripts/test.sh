@@ -19,3 +19,4 @@ run_suite ci
 if [ "${TARVIK_SKIP_SANITIZERS:-0}" != "1" ]; then
     run_suite sanitize
 fi
+scripts/check-package.sh # the .deb: lintian, validators, an install into a bare Debian 12
