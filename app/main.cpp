@@ -1,4 +1,5 @@
 #include "app/commandline.h"
+#include "app/failurereport.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "core/appdirs.h"
@@ -6,15 +7,14 @@
 
 #include <QApplication>
 #include <QFontDatabase>
-#include <exception>
 
 int main(int argc, char* argv[])
 {
-    try {
+    return tarvik::reportingFailure("tarvik", -1, [&] {
         Q_INIT_RESOURCE(resource);
 
-        QCoreApplication::setLibraryPaths(
-            tarvik::pluginSearchPaths(QCoreApplication::libraryPaths()));
+        QCoreApplication::setLibraryPaths(tarvik::pluginSearchPaths(
+            QCoreApplication::libraryPaths(), tarvik::executableFolder(argc > 0 ? argv[0] : "")));
 
         // Help and version need no display.
         QStringList raw;
@@ -43,7 +43,5 @@ int main(int argc, char* argv[])
         window.show();
         tarvik::openFromCommandLine(window, commandLine);
         return app.exec();
-    } catch (const std::exception&) {
-        return -1;
-    }
+    });
 }

@@ -2,15 +2,17 @@
 """Makes the benchmark trees and times the scan engine beside jdupes, fdupes and rmlint.
 
     bench/run_bench.py [--root DIR] [--runs N] [--trees M,S,B,L] [--bench PATH]
-                       [--tools tarvik,jdupes,fdupes,rmlint] [--cold]
+                       [--tools tarvik,jdupes,fdupes,rmlint] [--before PATH] [--cold]
 
 The trees are made once, with a fixed seed, under --root (default /tmp/tarvik-bench), never
 in the repository; they are remade only if their recipe changed (L takes several minutes and
 about 5 GB of disk). Every tool runs once per tree to warm the page cache, then --runs times,
 the tools taking turns. With --cold the tree's pages are dropped from the page cache
 (vmtouch -e) before every run of every tool. The report gives the median wall time of each
-tool, the engine's ratios to the others and the peak memory of each run (the largest
-resident size, from GNU time).
+tool, the engine's ratios to the others, the median CPU time (user and system, all threads;
+steadier than wall time on a busy machine, though it misses time spent waiting) and the peak
+memory of each run (the largest resident size, from GNU time). --before times an older
+bench_scan in the same runs, taking turns with the others.
 
   M  about 10,000 files of mixed sizes (median about 100 KB, a long tail to tens of MB),
      15% copies of others, 3% of equal size but other content (half of them differing
@@ -172,17 +174,18 @@ def drop_cache(tree):
 
 
 def run(cmd):
-    """Runs a command; returns (seconds, peak KiB, stdout). The peak comes from GNU time,
-    which starts the command from its own small image, so the script's size never counts."""
+    """Runs a command; returns (seconds, peak KiB, CPU seconds, stdout). The peak and the CPU
+    time (user and system, all threads) come from GNU time, which starts the command from its
+    own small image, so the script's size never counts."""
     start = time.perf_counter()
-    proc = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", TIME_OUT] + cmd,
+    proc = subprocess.run(["/usr/bin/time", "-f", "%M %U %S", "-o", TIME_OUT] + cmd,
                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     seconds = time.perf_counter() - start
     if proc.returncode != 0:
         sys.exit("%s failed with %d" % (" ".join(cmd), proc.returncode))
     with open(TIME_OUT) as f:
-        peak = int(f.read().strip().splitlines()[-1])
-    return seconds, peak, proc.stdout.decode("utf-8", "replace")
+        peak, user, system = f.read().strip().splitlines()[-1].split()
+    return seconds, int(peak), float(user) + float(system), proc.stdout.decode("utf-8", "replace")
 
 
 def fdupes_groups(text):
@@ -225,7 +228,7 @@ def main():
         # Warm-up, which also cross-checks what each tool found.
         found = {}
         for tool, cmd in tools.items():
-            _, _, out = run(cmd)
+            _, _, _, out = run(cmd)
             if tool in ("tarvik", "before"):
                 figures = dict(line.split(": ", 1) for line in out.strip().splitlines())
                 found[tool] = (int(figures["groups"]),
@@ -236,21 +239,26 @@ def main():
             else:
                 found[tool] = fdupes_groups(out)
         times = {tool: [] for tool in tools}
+        cpus = {tool: [] for tool in tools}
         peaks = {tool: [] for tool in tools}
         engine = []
         for _ in range(args.runs):
             for tool, cmd in tools.items():
                 if args.cold:
                     drop_cache(tree)
-                seconds, peak, out = run(cmd)
+                seconds, peak, cpu, out = run(cmd)
                 times[tool].append(seconds)
+                cpus[tool].append(cpu)
                 peaks[tool].append(peak)
                 if tool == "tarvik":
                     engine.append(dict(line.split(": ", 1) for line in out.strip().splitlines()))
         med = {tool: statistics.median(v) for tool, v in times.items()}
+        cpu_med = {tool: statistics.median(v) for tool, v in cpus.items()}
         report[name] = {
             "median_s": med,
             "runs_s": times,
+            "median_cpu_s": cpu_med,
+            "runs_cpu_s": cpus,
             "peak_kib": {tool: max(v) for tool, v in peaks.items()},
             "found_groups_files": found,
             "engine": engine[len(engine) // 2],
@@ -259,16 +267,19 @@ def main():
         for tool in tools:
             if tool != "tarvik":
                 report[name]["ratio_" + tool] = med["tarvik"] / med[tool]
+                report[name]["cpu_ratio_" + tool] = cpu_med["tarvik"] / cpu_med[tool]
         e = report[name]["engine"]
         print("\ntree %s: %s files listed, %.1f MB listed, %.1f MB read, %s groups, %s events"
               % (name, e["files listed"], int(e["bytes listed"]) / 1e6,
                  int(e["bytes read"]) / 1e6, e["groups"], e["duplicate events"]))
         for tool in tools:
-            print("  %-7s median %7.3f s  (runs %s)  peak %7.1f MB  found %d groups / %d files"
-                  % (tool, med[tool], " ".join("%.3f" % t for t in times[tool]),
-                     max(peaks[tool]) / 1024, *found[tool]))
-        print("  " + ", ".join("tarvik/%s %.2f" % (tool, report[name]["ratio_" + tool])
-                               for tool in tools if tool != "tarvik"), flush=True)
+            print("  %-7s median %7.3f s  (runs %s)  CPU %7.3f s  peak %7.1f MB  found %d groups"
+                  " / %d files" % (tool, med[tool], " ".join("%.3f" % t for t in times[tool]),
+                                   cpu_med[tool], max(peaks[tool]) / 1024, *found[tool]))
+        print("  wall " + ", ".join("tarvik/%s %.2f" % (tool, report[name]["ratio_" + tool])
+                                    for tool in tools if tool != "tarvik"))
+        print("  CPU  " + ", ".join("tarvik/%s %.2f" % (tool, report[name]["cpu_ratio_" + tool])
+                                    for tool in tools if tool != "tarvik"), flush=True)
     if args.json:
         with open(args.json, "w") as f:
             json.dump(report, f, indent=1)

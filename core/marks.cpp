@@ -1,10 +1,6 @@
 #include "core/marks.h"
 
-#include "core/trash.h"
-#include "scan/contentreader.h"
-
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <functional>
@@ -83,45 +79,6 @@ void applyMarkRule(QVector<MarkedGroup>* groups, MarkRule rule, const QString& f
             break;
         }
     }
-}
-
-MarkedTrashResult trashMarkedFile(const MarkedTrashTask& task, const StopCheck& cancel)
-{
-    if (!task.stamp.valid || FileStamp::of(task.path) != task.stamp)
-        return MarkedTrashResult::ChangedSince;
-    if (task.needsKeptCopy) {
-        ContentReader reader(cancel, nullptr);
-        const QByteArray markedName = QFile::encodeName(task.path);
-        bool present = false;
-        bool equal = false;
-        for (const MarkedTrashTask::Copy& copy : task.keep) {
-            if (!copy.stamp.valid || FileStamp::of(copy.path) != copy.stamp)
-                continue;
-            present = true;
-            const QByteArray keptName = QFile::encodeName(copy.path);
-            const ContentReader::Match match =
-                reader.compare(FileName{keptName.constData(), -1, nullptr},
-                               FileName{markedName.constData(), -1, nullptr}, task.stamp.size);
-            if (match == ContentReader::Match::Stopped)
-                return MarkedTrashResult::Cancelled;
-            if (match == ContentReader::Match::Equal) {
-                equal = true;
-                break;
-            }
-        }
-        if (!equal)
-            return present ? MarkedTrashResult::KeptCopyDiffers : MarkedTrashResult::NoKeptCopy;
-    }
-    switch (trashIfUnchanged(task.path, task.stamp)) {
-    case TrashOutcome::Moved:
-        return MarkedTrashResult::Moved;
-    case TrashOutcome::Refused:
-        return MarkedTrashResult::TrashRefused;
-    case TrashOutcome::ChangedSince:
-    case TrashOutcome::Gone:
-        break;
-    }
-    return MarkedTrashResult::ChangedSince;
 }
 
 } // namespace tarvik

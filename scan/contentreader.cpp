@@ -5,14 +5,21 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <string_view>
+#include <utility>
 
 namespace tarvik {
 
 namespace {
 
-std::atomic<ContentReader::OpenHook> gOpenHook{nullptr};
+// Readers hold the lock shared while they call the hook, so that a guard that ends waits for
+// them.
+std::shared_mutex gHookLock;
+ContentReader::OpenHook gHook;
+std::atomic<bool> gHooked{false};
 
 quint64 mix(quint64 seed, const char* data, qint64 size)
 {
@@ -35,15 +42,27 @@ ContentReader::ContentReader(const StopCheck& stop, ScanProgress* progress)
 {
 }
 
-void ContentReader::setOpenHook(OpenHook hook)
+ContentReader::ScopedOpenHook::ScopedOpenHook(OpenHook hook)
 {
-    gOpenHook = hook;
+    std::unique_lock<std::shared_mutex> lock(gHookLock);
+    mPrevious = std::exchange(gHook, std::move(hook));
+    gHooked = bool(gHook);
+}
+
+ContentReader::ScopedOpenHook::~ScopedOpenHook()
+{
+    std::unique_lock<std::shared_mutex> lock(gHookLock);
+    gHook = std::move(mPrevious);
+    gHooked = bool(gHook);
 }
 
 void ContentReader::aboutToOpen(const FileName& file)
 {
-    if (const OpenHook hook = gOpenHook.load(std::memory_order_relaxed))
-        hook(decodePath(file.path, qsizetype(std::strlen(file.path))));
+    if (!gHooked.load(std::memory_order_acquire))
+        return;
+    std::shared_lock<std::shared_mutex> lock(gHookLock);
+    if (gHook)
+        gHook(decodePath(file.path, qsizetype(std::strlen(file.path))));
 }
 
 quint64 ContentReader::hashBytes(const char* data, qint64 size)

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <string>
 
 namespace tarvik {
@@ -49,15 +50,28 @@ public:
     Match compare(const FileName& first, const FileName& second, qint64 size,
                   quint64* firstHash = nullptr, quint64* secondHash = nullptr);
 
-    // For tests only: called with each path just before the reader opens it, from whichever
-    // thread reads, so that a test can change the file under the scan's feet.
-    using OpenHook = void (*)(const QString& path);
-    static void setOpenHook(OpenHook hook);
+    // For tests only: called with each path just before a reader of the scan opens it, from
+    // whichever thread reads, so that a test can change the file under the scan's feet.
+    using OpenHook = std::function<void(const QString& path)>;
+    // Installs a hook for its lifetime (the one it replaces comes back after it). Its end waits
+    // for calls under way, so the hook may capture what lives no longer than the guard.
+    class ScopedOpenHook
+    {
+    public:
+        explicit ScopedOpenHook(OpenHook hook);
+        ~ScopedOpenHook();
+        ScopedOpenHook(const ScopedOpenHook&) = delete;
+        ScopedOpenHook& operator=(const ScopedOpenHook&) = delete;
+
+    private:
+        OpenHook mPrevious;
+    };
+    // Calls the hook, if one is installed, for a file about to be opened.
+    static void aboutToOpen(const FileName& file);
 
 private:
     bool stopRequested() const { return mStop && mStop(); }
     void countRead(qint64 bytes);
-    static void aboutToOpen(const FileName& file);
 
     const StopCheck& mStop;
     ScanProgress* mProgress;

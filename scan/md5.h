@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 #include <cstddef>
+#include <vector>
 
 namespace tarvik {
 
@@ -11,6 +12,15 @@ namespace tarvik {
 class Md5
 {
 public:
+    // The ways addBlocks() can advance several digests.
+    enum class Kernel {
+        Fastest, // the last of kernels(), the default
+        Serial,  // one digest after another
+        Sse2,    // four lanes
+        Avx2,    // eight lanes
+        Avx512,  // eight lanes, each rotate one instruction
+    };
+
     Md5() { reset(); }
     void reset();
     void add(const char* data, size_t size);
@@ -23,10 +33,10 @@ public:
     // i-th, side by side. Each must hold no partial block, as after whole blocks only.
     static void addBlocks(Md5* const* digests, const char* const* data, int count, size_t blocks);
     bool wholeBlocks() const { return mBuffered == 0; }
-    // For tests: the SIMD kernels this processor can run, and which of them addBlocks() uses
-    // (the last by default, the fastest).
-    static int kernels();
-    static void useKernel(int kernel);
+    // For tests and benchmarks: the kernels this processor can run, slowest first, and which
+    // of them addBlocks() uses.
+    static std::vector<Kernel> kernels();
+    static void useKernel(Kernel kernel);
 
 private:
     void blocks(const unsigned char* data, size_t count);

@@ -1,12 +1,25 @@
 #pragma once
 
+#include "scan/inputfile.h"
+
+#include <QString>
 #include <QtGlobal>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <vector>
+#include <string>
 
 namespace tarvik {
+
+// A file as two references into a PathStore: its folder, which ends with a separator, and its
+// name. A name is never at the start of the store, so the empty reference names no file.
+struct FileRef
+{
+    quint32 folder = 0;
+    quint32 name = 0;
+    bool operator==(const FileRef& o) const { return folder == o.folder && name == o.name; }
+    bool isNull() const { return folder == 0 && name == 0; }
+};
 
 // Keeps the folder and file names of a scan as NUL-terminated bytes in large chunks, so that a
 // million listed files cost a few bytes each instead of a string object each. A reference is
@@ -42,6 +55,21 @@ public:
 
     const char* at(Ref ref) const { return mChunks[ref / kChunk].get() + ref % kChunk; }
 
+    // The whole path of a file, kept in buffer.
+    const char* path(const FileRef& file, std::string* buffer) const
+    {
+        buffer->assign(at(file.folder));
+        buffer->append(at(file.name));
+        return buffer->c_str();
+    }
+
+    QString text(const FileRef& file) const
+    {
+        std::string buffer;
+        path(file, &buffer);
+        return decodePath(buffer.data(), qsizetype(buffer.size()));
+    }
+
 private:
     static constexpr size_t kChunk = 1024 * 1024;
     static constexpr size_t kMaxChunks = size_t(1) << 12; // 4 GiB in all
@@ -49,87 +77,6 @@ private:
     std::unique_ptr<std::unique_ptr<char[]>[]> mChunks;
     size_t mCount = 0;
     size_t mUsed = kChunk;
-};
-
-// The files already met, by device and inode: four bytes a file (eight for inode numbers
-// above 32 bits) in open-addressing tables per device, instead of a hash node each.
-class InodeSet
-{
-public:
-    // True when the file was not met before.
-    bool insert(quint64 device, quint64 inode)
-    {
-        Device* table = nullptr;
-        for (Device& t : mDevices)
-            if (t.device == device)
-                table = &t;
-        if (!table) {
-            mDevices.emplace_back();
-            table = &mDevices.back();
-            table->device = device;
-        }
-        if (inode == 0) {
-            const bool fresh = !table->hasZero;
-            table->hasZero = true;
-            return fresh;
-        }
-        return inode <= 0xffffffffu ? table->narrow.insert(quint32(inode))
-                                    : table->wide.insert(inode);
-    }
-
-private:
-    // Zero marks a free cell.
-    template <typename T> struct Table
-    {
-        std::unique_ptr<T[]> cells;
-        size_t capacity = 0;
-        size_t count = 0;
-
-        bool insert(T key)
-        {
-            if ((count + 1) * 10 > capacity * 7)
-                grow();
-            const size_t mask = capacity - 1;
-            for (size_t i = spread(key) & mask;; i = (i + 1) & mask) {
-                if (cells[i] == key)
-                    return false;
-                if (cells[i] == 0) {
-                    cells[i] = key;
-                    ++count;
-                    return true;
-                }
-            }
-        }
-
-        static size_t spread(quint64 key) { return size_t((key * 0x9e3779b97f4a7c15ull) >> 20); }
-
-        void grow()
-        {
-            const size_t old = capacity;
-            std::unique_ptr<T[]> oldCells = std::move(cells);
-            capacity = old ? old * 2 : 1024;
-            cells.reset(new T[capacity]());
-            const size_t mask = capacity - 1;
-            for (size_t j = 0; j < old; ++j) {
-                if (oldCells[j] == 0)
-                    continue;
-                size_t i = spread(oldCells[j]) & mask;
-                while (cells[i] != 0)
-                    i = (i + 1) & mask;
-                cells[i] = oldCells[j];
-            }
-        }
-    };
-
-    struct Device
-    {
-        quint64 device = 0;
-        bool hasZero = false;
-        Table<quint32> narrow;
-        Table<quint64> wide;
-    };
-
-    std::vector<Device> mDevices;
 };
 
 } // namespace tarvik

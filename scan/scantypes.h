@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/stopcheck.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QUuid>
@@ -8,9 +10,6 @@
 #include <functional>
 
 namespace tarvik {
-
-// Asked between files and between blocks, from every thread of a scan; true ends it.
-using StopCheck = std::function<bool()>;
 
 // Receives each duplicate found, in walk order, on the thread that feeds the engine: the group
 // it belongs to, the first file met with that content, and the file just found. Returning false

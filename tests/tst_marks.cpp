@@ -1,11 +1,13 @@
-// The marking rules, without widgets.
+// The marking rules, and the check before a marked file goes, without widgets.
 
 #include "core/marks.h"
+#include "scan/markedfileaction.h"
 #include "testenv.h"
 
 using namespace tarvik;
 
 Q_DECLARE_METATYPE(MarkRule)
+Q_DECLARE_METATYPE(MarkedCheck)
 
 namespace {
 
@@ -47,6 +49,8 @@ class MarksTest : public QObject
 private slots:
     void rules_data();
     void rules();
+    void checkBeforeTrash_data();
+    void checkBeforeTrash();
 };
 
 void MarksTest::rules_data()
@@ -87,6 +91,59 @@ void MarksTest::rules()
     QVector<MarkedGroup> made = groupsOf(groups);
     applyMarkRule(&made, rule, folder);
     QTEST(marksOf(made), "marks");
+}
+
+void MarksTest::checkBeforeTrash_data()
+{
+    QTest::addColumn<QString>("copies");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<MarkedCheck>("check");
+    QTest::addColumn<int>("keptCopy");
+    // Copies as their contents; the marked file holds "same".
+    QTest::newRow("the first copy") << "same same"
+                                    << "" << MarkedCheck::Verified << 0;
+    QTest::newRow("a copy rewritten since") << "same same"
+                                            << "copy 0" << MarkedCheck::Verified << 1;
+    QTest::newRow("a copy of other bytes") << "SAME same"
+                                           << "" << MarkedCheck::Verified << 1;
+    QTest::newRow("every copy other bytes") << "SAME sam"
+                                            << "" << MarkedCheck::KeptCopyDiffers << -1;
+    QTest::newRow("every copy changed since") << "same"
+                                              << "copy 0" << MarkedCheck::NoKeptCopy << -1;
+    QTest::newRow("marked file rewritten") << "same"
+                                           << "marked" << MarkedCheck::ChangedSince << -1;
+    QTest::newRow("no copy needs to stay") << ""
+                                           << "" << MarkedCheck::Verified << -1;
+    QTest::newRow("cancelled") << "same"
+                               << "cancel" << MarkedCheck::Cancelled << -1;
+}
+
+// The marked file goes to the trash exactly when the check verified it.
+void MarksTest::checkBeforeTrash()
+{
+    QFETCH(QString, copies);
+    QFETCH(QString, change);
+    QFETCH(MarkedCheck, check);
+    const QString root = test::freshRoot();
+    MarkedTrashTask task;
+    task.path = root + "/marked";
+    QVERIFY(test::writeFile(task.path, "same"));
+    task.stamp = FileStamp::of(task.path);
+    task.needsKeptCopy = !copies.isEmpty();
+    for (const QString& content : copies.split(' ', Qt::SkipEmptyParts)) {
+        const QString path = root + "/copy " + QString::number(task.keep.size());
+        QVERIFY(test::writeFile(path, content.toUtf8()));
+        task.keep.append({path, FileStamp::of(path)});
+    }
+    if (!change.isEmpty() && change != "cancel")
+        QVERIFY(test::writeFile(root + '/' + change, "changed"));
+    const StopCheck cancel = [&] { return change == "cancel"; };
+    const MarkedCheckResult result = checkMarkedFile(task, cancel);
+    QCOMPARE(result.check, check);
+    QTEST(result.keptCopy, "keptCopy");
+    QCOMPARE(trashMarkedFile(task, cancel) == MarkedTrashResult::Moved,
+             check == MarkedCheck::Verified);
+    QCOMPARE(QFileInfo::exists(task.path), check != MarkedCheck::Verified);
 }
 
 TARVIK_TEST_GUILESS_MAIN(MarksTest)

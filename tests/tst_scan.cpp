@@ -34,39 +34,20 @@ const QByteArray kCollisionB =
                         "d8823e3156348f5bae6dacd436c919c6dd53e23487da03fd02396306d248cda0"
                         "e99f33420f577ee8ce54b67080280d1ec69821bcb6a8839396f965ab6ff72a70");
 
-// What the open hook does to its target the first time the scan opens it.
-QString gHookTarget;
-QString gHookAction;
-std::atomic<bool> gHookFired{false};
-
-void changeUnderTheScan(const QString& path)
+// Changes a file the first time the scan opens it.
+void changeUnderTheScan(const QString& path, const QString& action)
 {
-    if (path != gHookTarget || gHookFired.exchange(true))
-        return;
     QFile file(path);
     const qint64 size = file.size();
-    const bool grow = gHookAction == "grow";
-    if (gHookAction == "shrink") {
+    const bool grow = action == "grow";
+    if (action == "shrink") {
         file.resize(size - 1);
-    } else if (grow || gHookAction == "rewrite") {
+    } else if (grow || action == "rewrite") {
         if (file.open(grow ? QIODevice::Append : QIODevice::WriteOnly))
             file.write(grow ? QByteArray("+") : QByteArray(int(size), 'z'));
-    } else if (file.remove() && gHookAction == "folder") {
+    } else if (file.remove() && action == "folder") {
         QDir().mkdir(path);
     }
-}
-
-// Holds the first read until the walk has stopped listing files, so that files pile up
-// behind it as far as the engine lets them.
-std::atomic<ScanProgress*> gProgress{nullptr};
-
-void holdUntilTheWalkStops(const QString&)
-{
-    static std::atomic<bool> held{false};
-    if (held.exchange(true))
-        return;
-    for (qint64 seen = -1; seen != gProgress.load()->filesListed; QThread::msleep(200))
-        seen = gProgress.load()->filesListed;
 }
 
 // Every entry below root as the scan must leave it: link target, time, bytes.
@@ -108,7 +89,6 @@ class ScanTest : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { ContentReader::setOpenHook(nullptr); }
     void groups_data();
     void groups();
     void options_data();
@@ -122,6 +102,8 @@ private slots:
     void stopInsideALargeFile();
     void noFileLostBehindAFullQueue();
     void holdsBackForAReceiverThatDoesNotDrain();
+    void exceptionEndsTheScanNotTheProcess_data();
+    void exceptionEndsTheScanNotTheProcess();
     void md5AsTheToolkit();
 };
 
@@ -508,9 +490,11 @@ void ScanTest::filesChangingDuringTheScan_data()
 {
     QTest::addColumn<int>("target");
     QTest::addColumn<QString>("action");
-    for (const char* action : {"vanish", "shrink", "grow", "folder", "rewrite"})
+    for (const QString action : {"vanish", "shrink", "grow", "folder", "rewrite"})
         for (int target = 0; target < 3; ++target)
-            QTest::addRow("%s, file %d in walk order", action, target) << target << action;
+            QTest::newRow(
+                qPrintable(action + ", file " + QString::number(target) + " in walk order"))
+                << target << action;
 }
 
 // The other two stay a group, led by the earlier of them.
@@ -526,12 +510,13 @@ void ScanTest::filesChangingDuringTheScan()
             QVERIFY(writeFile(root + name, QByteArray(size, 'c')));
         for (QDirIterator it(root, QDir::Files); it.hasNext();)
             order << it.next();
-        gHookTarget = order.at(target);
-        gHookAction = action;
-        gHookFired = false;
-        ContentReader::setOpenHook(changeUnderTheScan);
+        std::atomic<bool> fired{false};
+        const ContentReader::ScopedOpenHook hook([&](const QString& path) {
+            if (path == order.at(target) && !fired.exchange(true))
+                changeUnderTheScan(path, action);
+        });
         const QVector<SeenEvent> events = runScan({root});
-        QVERIFY2(gHookFired, "the scan never opened the file");
+        QVERIFY2(fired, "the scan never opened the file");
         order.removeAt(target);
         QCOMPARE(events.size(), 1);
         QCOMPARE(events[0].firstPath, order[0]);
@@ -565,8 +550,15 @@ void ScanTest::noFileLostBehindAFullQueue()
         tree << QStringLiteral("d%1/f%2=%3").arg(i % 10).arg(i).arg(i % 1000);
     QVERIFY(makeTree(root, tree));
     ScanProgress progress;
-    gProgress = &progress;
-    ContentReader::setOpenHook(holdUntilTheWalkStops);
+    // The first read waits until the walk has stopped listing files, so that files pile up
+    // behind it as far as the engine lets them.
+    std::atomic<bool> held{false};
+    const ContentReader::ScopedOpenHook hook([&](const QString&) {
+        if (held.exchange(true))
+            return;
+        for (qint64 seen = -1; seen != progress.filesListed; QThread::msleep(200))
+            seen = progress.filesListed;
+    });
     const QVector<SeenEvent> events = runScan(
         {root}, QString(), [] { return false; }, &progress);
     QCOMPARE(describe(events, root), describe(referenceScan({root}, QString()), root));
@@ -606,6 +598,69 @@ void ScanTest::holdsBackForAReceiverThatDoesNotDrain()
     }
 }
 
+void ScanTest::exceptionEndsTheScanNotTheProcess_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::newRow("a worker, resolving") << "first open";
+    QTest::newRow("a worker, computing an MD5") << "last open";
+    QTest::newRow("the feeding thread, in the sink") << "sink";
+}
+
+// Memory running out on a worker reaches the thread that feeds the engine, from its next call;
+// the other workers end, nothing hangs, and the sanitizer build sees nothing leak.
+void ScanTest::exceptionEndsTheScanNotTheProcess()
+{
+    QFETCH(QString, where);
+    const QString root = freshRoot();
+    // The sink fails while the workers still have work; the target is resolved, and its
+    // group's MD5 computed, while the engine finishes.
+    QStringList tree;
+    for (int i = 0; i <= 20; ++i) {
+        const QString folder = i < 20 ? QStringLiteral("many/d%1/").arg(i) : "last/";
+        const QString content(100000 + i, QChar('a' + i));
+        tree << folder + "a=" + content << folder + "b=" + content;
+    }
+    QVERIFY(makeTree(root, tree));
+    const QStringList folders{root + "/many", root + "/last"};
+    // The first of a large group is opened for its fingerprint, its comparison and last for
+    // the group's MD5.
+    const QString target = runScan(folders).value(20).firstPath;
+    QVERIFY(target.startsWith(root + "/last/"));
+    std::atomic<int> opens{0};
+    {
+        const ContentReader::ScopedOpenHook count(
+            [&](const QString& path) { opens += path == target ? 1 : 0; });
+        QCOMPARE(runScan(folders).size(), 21);
+    }
+    QCOMPARE(opens.load(), 3);
+    const int failAt = where == "first open" ? 1 : where == "last open" ? opens.load() : 0;
+    std::atomic<int> seen{0};
+    const ContentReader::ScopedOpenHook hook([&](const QString& path) {
+        if (path == target)
+            fprintf(stderr, "open %d of %d\n", seen + 1, failAt);
+        if (path != target || ++seen != failAt)
+            return;
+        // Slow enough that the feeding thread is waiting by then.
+        QThread::msleep(200);
+        throw std::bad_alloc();
+    });
+    const auto scan = [&] {
+        const StopCheck never = [] { return false; };
+        QHash<QString, DigestEntry> digests;
+        ScanEngine engine(
+            never,
+            [&](const QUuid&, const QString&, const QString&) {
+                if (where == "sink")
+                    throw std::bad_alloc();
+                return true;
+            },
+            &digests);
+        scanFolders(folders, QString(), engine, never);
+    };
+    QVERIFY_EXCEPTION_THROWN(scan(), std::bad_alloc);
+    QVERIFY(seen >= failAt);
+}
+
 // Every length up to a few blocks, fed whole and in uneven pieces, then one long random input,
 // then side by side in SIMD lanes with every kernel the processor has and every number of lanes.
 void ScanTest::md5AsTheToolkit()
@@ -627,7 +682,7 @@ void ScanTest::md5AsTheToolkit()
     Md5 large;
     large.add(data.constData(), size_t(data.size()));
     QCOMPARE(large.result(), QCryptographicHash::hash(data, QCryptographicHash::Md5));
-    for (int kernel = 0; kernel < Md5::kernels(); ++kernel) {
+    for (const Md5::Kernel kernel : Md5::kernels()) {
         Md5::useKernel(kernel);
         for (int count = 1; count <= Md5::lanes(); ++count) {
             Md5 lanes[8];
@@ -647,7 +702,7 @@ void ScanTest::md5AsTheToolkit()
             }
         }
     }
-    Md5::useKernel(-1);
+    Md5::useKernel(Md5::Kernel::Fastest);
 }
 
 TARVIK_TEST_GUILESS_MAIN(ScanTest)

@@ -10,26 +10,29 @@
 #include <QFileDialog>
 #include <QLocale>
 #include <atomic>
+#include <optional>
 
 using namespace tarvik;
 using namespace tarvik::test;
 
 namespace {
 
-std::atomic<bool> gHeld{false};
-std::atomic<bool> gRelease{false};
-
-// Keeps the scan busy on one file until the test lets it go (or half a minute passes).
-void holdOnBig(const QString& path)
+// Keeps the scan, or a check before the trash, busy on the file "big2" until the test lets it
+// go (or half a minute passes).
+struct HoldOnBig
 {
-    if (!path.endsWith(QLatin1String("/big2")))
-        return;
-    gHeld = true;
-    QElapsedTimer clock;
-    clock.start();
-    while (!gRelease && clock.elapsed() < 30000)
-        QThread::msleep(5);
-}
+    std::atomic<bool> held{false};
+    std::atomic<bool> release{false};
+    const ContentReader::ScopedOpenHook hook{[this](const QString& path) {
+        if (!path.endsWith(QLatin1String("/big2")))
+            return;
+        held = true;
+        QElapsedTimer clock;
+        clock.start();
+        while (!release && clock.elapsed() < 30000)
+            QThread::msleep(5);
+    }};
+};
 
 QLabel* statusLabel(const Window& w)
 {
@@ -126,24 +129,22 @@ void SessionTest::stopKeepsWhatWasFound()
     for (int i = 0; i < 10; ++i)
         tree << QStringLiteral("a/p%1=%1").arg(i) << QStringLiteral("a/q%1=%1").arg(i);
     QVERIFY(makeTree(root, tree));
-    gHeld = false;
-    gRelease = false;
-    ContentReader::setOpenHook(holdOnBig);
+    HoldOnBig big;
     Window w;
     auto* stop = w.result->findChild<QToolButton*>(QStringLiteral("StopButton"));
     QVERIFY(stop && stop->isHidden());
     // The groups found behind the held file wait for it, to keep the order of the walk.
     w.scan({root + "/b", root + "/a"});
     // Stop shows once the thread's started() has come through.
-    QVERIFY(waitFor(
-        [&] { return gHeld && w.thread()->progress().filesCompared == 21 && stop->isVisible(); }));
+    QVERIFY(waitFor([&] {
+        return big.held && w.thread()->progress().filesCompared == 21 && stop->isVisible();
+    }));
     QVERIFY(w.thread()->isRunning());
     QCOMPARE(w.tree->topLevelItemCount(), 0);
 
     QTest::mouseClick(stop, Qt::LeftButton);
-    gRelease = true;
+    big.release = true;
     QVERIFY(w.waitForScan());
-    ContentReader::setOpenHook(nullptr);
     QVERIFY(w.thread()->isFinished());
     QCOMPARE(w.tree->topLevelItemCount(), 10);
     QVERIFY(stop->isHidden() && w.spinnerLabel->isHidden());
@@ -177,24 +178,23 @@ void SessionTest::cancelStopsAfterTheFileInHand()
     w.scan({root + "/1", root + "/2", root + "/3"});
     QVERIFY(w.waitForScan());
     triggerRule(w, "MarkAllButShortestPathAction");
-    gHeld = false;
-    gRelease = false;
-    ContentReader::setOpenHook(holdOnBig);
+    std::optional<HoldOnBig> big;
+    big.emplace();
     QStringList said;
     answerBoxes({"Move to Trash"}, &said);
     w.press(w.result, "TrashMarkedButton");
     QProgressDialog* progress = nullptr;
     QVERIFY(waitFor([&] {
         progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
-        return gHeld && progress;
+        return big->held && progress;
     }));
     QVERIFY2(progress->labelText().endsWith("\n1 of 3 files · 3 B of 12 B"),
              qPrintable(progress->labelText()));
     progress->findChild<QPushButton*>()->click();
     answerBoxes({""}, &said);
-    gRelease = true;
+    big->release = true;
     QVERIFY(waitFor([&] { return said.size() == 2; }));
-    ContentReader::setOpenHook(nullptr);
+    big.reset();
 
     // The file in hand when Cancel came either went whole or was left as it was.
     const bool inHandWent = !QFile::exists(root + "/2/d/big2");

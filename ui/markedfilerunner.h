@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/marks.h"
+#include "scan/markedfileaction.h"
 
 #include <QObject>
 #include <QPointer>

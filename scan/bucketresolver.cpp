@@ -1,0 +1,270 @@
+#include "scan/bucketresolver.h"
+
+#include <cstring>
+
+namespace tarvik {
+
+namespace {
+
+// Files above this size are told apart by a fingerprint before any full read; files up to it
+// are read whole at once.
+constexpr qint64 kFingerprintFrom = 64 * 1024;
+
+} // namespace
+
+QUuid GroupIds::join(ContentClass& c, bool* opened)
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    *opened = c.group < 0;
+    if (*opened) {
+        c.group = qint32(mIds.size());
+        mIds.push_back(QUuid::createUuid());
+    }
+    return mIds[size_t(c.group)];
+}
+
+BucketResolver::BucketResolver(FolderHandleCache& folders, GroupIds& groups, const StopCheck& stop,
+                               ScanProgress* progress)
+    : mFolders(folders), mGroups(groups), mProgress(progress), mReader(stop, progress)
+{
+}
+
+Resolution BucketResolver::resolve(SizeBucket& bucket, const FileRef& file)
+{
+    if (!bucket.opened && mProgress) {
+        ScanProgress::add(mProgress->filesCompared, 1);
+        ScanProgress::add(mProgress->bytesCompared, bucket.size);
+    }
+    Probe probe;
+    probe.file = file;
+    probe.size = bucket.size;
+    probe.result.outcome =
+        bucket.size > kFingerprintFrom ? resolveLarge(bucket, probe) : resolveSmall(bucket, probe);
+    return probe.result;
+}
+
+void BucketResolver::hold(const FileRef& file, int buffer)
+{
+    mHolding = true;
+    mHeld = file;
+    mHeldBuffer = buffer;
+}
+
+void BucketResolver::joinGroup(ContentClass& c, Probe& probe, const char* bytes)
+{
+    Resolution& result = probe.result;
+    result.groupId = mGroups.join(c, &result.opensGroup);
+    result.first = c.first;
+    if (!result.opensGroup)
+        return;
+    PendingDigest pending;
+    pending.groupId = result.groupId;
+    pending.first = c.first;
+    pending.duplicate = probe.file;
+    pending.size = probe.size;
+    if (bytes)
+        pending.bytes = QByteArray(bytes, int(pending.size));
+    mFound.push_back(std::move(pending));
+}
+
+// Small files are read whole, hashed, and compared in memory with the first of the class of
+// the same hash; the MD5 of a new group is taken from the bytes already read.
+BucketResolver::Outcome BucketResolver::resolveSmall(SizeBucket& bucket, Probe& probe)
+{
+    const qint64 size = bucket.size;
+    if (!bucket.opened) {
+        bucket.opened = true;
+        const int into = mHolding ? 1 - mHeldBuffer : 0;
+        switch (mReader.readWhole(nameOf(bucket.pendingFirst, &mFirstPath), size, into)) {
+        case ContentReader::Result::Stopped:
+            return Outcome::Stopped;
+        case ContentReader::Result::Failed:
+            break;
+        case ContentReader::Result::Ok:
+            ContentClass c;
+            c.key = ContentReader::hashBytes(mReader.buffer(into), size);
+            c.first = bucket.pendingFirst;
+            bucket.classes.add(c);
+            hold(c.first, into);
+            break;
+        }
+    }
+    const int mine = mHolding ? 1 - mHeldBuffer : 1;
+    switch (mReader.readWhole(nameOf(probe.file, &mSecondPath), size, mine)) {
+    case ContentReader::Result::Stopped:
+        return Outcome::Stopped;
+    case ContentReader::Result::Failed:
+        return Outcome::Skipped;
+    case ContentReader::Result::Ok:
+        break;
+    }
+    const char* bytes = mReader.buffer(mine);
+    const quint64 key = ContentReader::hashBytes(bytes, size);
+    bucket.classes.liveWithKey(key, &mCandidates);
+    const int other = 1 - mine;
+    for (const quint32 i : mCandidates) {
+        ContentClass& c = bucket.classes[i];
+        if (!(mHolding && mHeld == c.first && mHeldBuffer == other)) {
+            holdNothing();
+            switch (mReader.readWhole(nameOf(c.first, &mFirstPath), size, other)) {
+            case ContentReader::Result::Stopped:
+                return Outcome::Stopped;
+            case ContentReader::Result::Failed:
+                c.dead = true;
+                continue;
+            case ContentReader::Result::Ok:
+                break;
+            }
+            hold(c.first, other);
+        }
+        if (std::memcmp(mReader.buffer(other), bytes, size_t(size)) == 0) {
+            joinGroup(c, probe, bytes);
+            return Outcome::Duplicate;
+        }
+    }
+    ContentClass c;
+    c.key = key;
+    c.first = probe.file;
+    bucket.classes.add(c);
+    hold(probe.file, mine);
+    return Outcome::Unique;
+}
+
+BucketResolver::Outcome BucketResolver::resolveLarge(SizeBucket& bucket, Probe& probe)
+{
+    const qint64 size = bucket.size;
+    // Large files go through the reader's buffers in blocks: nothing stays held.
+    holdNothing();
+    if (!bucket.opened) {
+        bucket.opened = true;
+        quint64 key = 0;
+        switch (mReader.fingerprint(nameOf(bucket.pendingFirst, &mFirstPath), size, &key)) {
+        case ContentReader::Result::Stopped:
+            return Outcome::Stopped;
+        case ContentReader::Result::Failed:
+            break;
+        case ContentReader::Result::Ok:
+            ContentClass c;
+            c.key = key;
+            c.first = bucket.pendingFirst;
+            bucket.classes.add(c);
+            break;
+        }
+    }
+    quint64 key = 0;
+    switch (mReader.fingerprint(nameOf(probe.file, &mSecondPath), size, &key)) {
+    case ContentReader::Result::Stopped:
+        return Outcome::Stopped;
+    case ContentReader::Result::Failed:
+        return Outcome::Skipped;
+    case ContentReader::Result::Ok:
+        break;
+    }
+    return resolveAmong(bucket, key, probe);
+}
+
+// With one candidate, a direct comparison settles it; with more, a hash picks the candidate.
+BucketResolver::Outcome BucketResolver::resolveAmong(SizeBucket& bucket, quint64 key, Probe& probe)
+{
+    for (;;) {
+        std::vector<quint32> candidates;
+        bucket.classes.liveWithKey(key, &candidates);
+        if (candidates.size() > 1)
+            return resolveByHash(bucket, probe, candidates);
+        if (candidates.empty())
+            break;
+        const Outcome outcome = confirm(bucket, candidates[0], probe);
+        if (outcome != Outcome::Unique)
+            return outcome;
+        // A first that could not be read is out; look again among the others.
+        if (!bucket.classes[candidates[0]].dead)
+            break;
+    }
+    ContentClass c;
+    c.key = key;
+    c.first = probe.file;
+    c.hash = probe.hash;
+    c.hashed = probe.hashed;
+    bucket.classes.add(c);
+    return Outcome::Unique;
+}
+
+BucketResolver::Outcome BucketResolver::resolveByHash(SizeBucket& bucket, Probe& probe,
+                                                      const std::vector<quint32>& candidates)
+{
+    const qint64 size = bucket.size;
+    switch (mReader.hash(nameOf(probe.file, &mSecondPath), size, &probe.hash, true)) {
+    case ContentReader::Result::Ok:
+        break;
+    case ContentReader::Result::Failed:
+        return Outcome::Skipped;
+    case ContentReader::Result::Stopped:
+        return Outcome::Stopped;
+    }
+    probe.hashed = true;
+    // Candidates with a known hash first; the others only if none of those matched. At most
+    // one class can hold the same bytes, so the order does not change the answer.
+    for (const quint32 i : candidates) {
+        const ContentClass& c = bucket.classes[i];
+        if (c.dead || !c.hashed || c.hash != probe.hash)
+            continue;
+        const Outcome outcome = confirm(bucket, i, probe);
+        if (outcome != Outcome::Unique)
+            return outcome;
+    }
+    for (const quint32 i : candidates) {
+        ContentClass& c = bucket.classes[i];
+        if (c.dead || c.hashed)
+            continue;
+        const ContentReader::Result r = mReader.hash(nameOf(c.first, &mFirstPath), size, &c.hash);
+        if (r == ContentReader::Result::Stopped)
+            return Outcome::Stopped;
+        c.hashed = r == ContentReader::Result::Ok;
+        c.dead = !c.hashed;
+        if (c.dead || c.hash != probe.hash)
+            continue;
+        const Outcome outcome = confirm(bucket, i, probe);
+        if (outcome != Outcome::Unique)
+            return outcome;
+    }
+    ContentClass c;
+    c.key = bucket.classes[candidates[0]].key;
+    c.first = probe.file;
+    c.hash = probe.hash;
+    c.hashed = true;
+    bucket.classes.add(c);
+    return Outcome::Unique;
+}
+
+// Compares the file with the class's first, byte for byte. Unique means not this class; if
+// the first itself could not be read, the class is marked dead.
+BucketResolver::Outcome BucketResolver::confirm(SizeBucket& bucket, quint32 index, Probe& probe)
+{
+    ContentClass& c = bucket.classes[index];
+    const qint64 size = bucket.size;
+    quint64 firstHash = 0;
+    switch (mReader.compare(nameOf(c.first, &mFirstPath), nameOf(probe.file, &mSecondPath), size,
+                            c.hashed ? nullptr : &firstHash, &probe.hash)) {
+    case ContentReader::Match::Equal:
+        joinGroup(c, probe, nullptr);
+        return Outcome::Duplicate;
+    case ContentReader::Match::Differ:
+        // Files of one block were read whole: keep their hashes for the next look-up.
+        if (!c.hashed && size <= ContentReader::kBlockSize) {
+            c.hash = firstHash;
+            c.hashed = true;
+            probe.hashed = true;
+        }
+        return Outcome::Unique;
+    case ContentReader::Match::FirstFailed:
+        c.dead = true;
+        return Outcome::Unique;
+    case ContentReader::Match::SecondFailed:
+        return Outcome::Skipped;
+    case ContentReader::Match::Stopped:
+        break;
+    }
+    return Outcome::Stopped;
+}
+
+} // namespace tarvik

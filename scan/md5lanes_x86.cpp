@@ -1,0 +1,184 @@
+// Several MD5 digests side by side on x86, one per SIMD lane: the steps of md5steps.h on
+// vectors of four (SSE2) or eight (AVX2, AVX-512) 32-bit words, the kernel chosen at run time.
+
+// The eight-lane kernels are built for AVX2 alone and chosen at run time; the warning about
+// passing such vectors by value concerns calls across that boundary, which never happen.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+#include "scan/md5.h"
+#include "scan/md5steps.h"
+
+#include <atomic>
+#include <cstring>
+#include <immintrin.h>
+
+namespace tarvik {
+
+namespace {
+
+typedef quint32 Lanes4 __attribute__((vector_size(16)));
+typedef quint32 Lanes8 __attribute__((vector_size(32)));
+
+// Every lane's state and data, unused lanes repeating the first, so that a kernel always runs
+// all of its lanes.
+struct LaneSet
+{
+    quint32 state[8][4];
+    const unsigned char* at[8];
+};
+
+template <typename V, int N, typename Load>
+__attribute__((always_inline)) inline void laneBlocks(LaneSet& set, size_t blocks, Load load)
+{
+    quint32 words[4][N];
+    for (int l = 0; l < N; ++l)
+        for (int i = 0; i < 4; ++i)
+            words[i][l] = set.state[l][i];
+    V a, b, c, d;
+    std::memcpy(&a, words[0], sizeof a);
+    std::memcpy(&b, words[1], sizeof b);
+    std::memcpy(&c, words[2], sizeof c);
+    std::memcpy(&d, words[3], sizeof d);
+    const unsigned char* at[N];
+    std::memcpy(at, set.at, sizeof at);
+    for (; blocks > 0; --blocks) {
+        V m[16];
+        load(m, at);
+        for (int l = 0; l < N; ++l)
+            at[l] += 64;
+        md5::block(a, b, c, d, m);
+    }
+    std::memcpy(words[0], &a, sizeof a);
+    std::memcpy(words[1], &b, sizeof b);
+    std::memcpy(words[2], &c, sizeof c);
+    std::memcpy(words[3], &d, sizeof d);
+    for (int l = 0; l < N; ++l)
+        for (int i = 0; i < 4; ++i)
+            set.state[l][i] = words[i][l];
+}
+
+// The message words of one block of each lane, turned so that each vector holds one word of
+// every lane: 4 x 4 (or 8 x 8) transposes of 32-bit words.
+void blocks4(LaneSet& set, size_t blocks)
+{
+    laneBlocks<Lanes4, 4>(set, blocks, [](Lanes4* m, const unsigned char** at) {
+        for (int i = 0; i < 4; ++i) {
+            const __m128i r0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at[0] + 16 * i));
+            const __m128i r1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at[1] + 16 * i));
+            const __m128i r2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at[2] + 16 * i));
+            const __m128i r3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at[3] + 16 * i));
+            const __m128i t0 = _mm_unpacklo_epi32(r0, r1), t1 = _mm_unpackhi_epi32(r0, r1);
+            const __m128i t2 = _mm_unpacklo_epi32(r2, r3), t3 = _mm_unpackhi_epi32(r2, r3);
+            m[4 * i] = Lanes4(_mm_unpacklo_epi64(t0, t2));
+            m[4 * i + 1] = Lanes4(_mm_unpackhi_epi64(t0, t2));
+            m[4 * i + 2] = Lanes4(_mm_unpacklo_epi64(t1, t3));
+            m[4 * i + 3] = Lanes4(_mm_unpackhi_epi64(t1, t3));
+        }
+    });
+}
+
+__attribute__((target("avx2"), always_inline)) inline void load8(Lanes8* m,
+                                                                 const unsigned char** at)
+{
+    for (int i = 0; i < 2; ++i) {
+        __m256i r[8];
+        for (int l = 0; l < 8; ++l)
+            r[l] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at[l] + 32 * i));
+        __m256i u[8];
+        for (int h = 0; h < 8; h += 4) {
+            const __m256i t0 = _mm256_unpacklo_epi32(r[h], r[h + 1]);
+            const __m256i t1 = _mm256_unpackhi_epi32(r[h], r[h + 1]);
+            const __m256i t2 = _mm256_unpacklo_epi32(r[h + 2], r[h + 3]);
+            const __m256i t3 = _mm256_unpackhi_epi32(r[h + 2], r[h + 3]);
+            u[h] = _mm256_unpacklo_epi64(t0, t2);
+            u[h + 1] = _mm256_unpackhi_epi64(t0, t2);
+            u[h + 2] = _mm256_unpacklo_epi64(t1, t3);
+            u[h + 3] = _mm256_unpackhi_epi64(t1, t3);
+        }
+        for (int j = 0; j < 4; ++j) {
+            m[8 * i + j] = Lanes8(_mm256_permute2x128_si256(u[j], u[j + 4], 0x20));
+            m[8 * i + j + 4] = Lanes8(_mm256_permute2x128_si256(u[j], u[j + 4], 0x31));
+        }
+    }
+}
+
+__attribute__((target("avx2"))) void blocks8(LaneSet& set, size_t blocks)
+{
+    laneBlocks<Lanes8, 8>(set, blocks, load8);
+}
+
+// The same where the processor rotates a vector in one instruction.
+__attribute__((target("avx2,avx512f,avx512vl"))) void blocks8rotate(LaneSet& set, size_t blocks)
+{
+    laneBlocks<Lanes8, 8>(set, blocks, load8);
+}
+
+bool haveAvx2()
+{
+    static const bool have = __builtin_cpu_supports("avx2");
+    return have;
+}
+
+bool haveAvx512()
+{
+    static const bool have =
+        haveAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
+    return have;
+}
+
+std::atomic<Md5::Kernel> gKernel{Md5::Kernel::Fastest};
+
+Md5::Kernel kernelInUse()
+{
+    const Md5::Kernel kernel = gKernel.load(std::memory_order_relaxed);
+    if (kernel != Md5::Kernel::Fastest)
+        return kernel;
+    return haveAvx512() ? Md5::Kernel::Avx512 : haveAvx2() ? Md5::Kernel::Avx2 : Md5::Kernel::Sse2;
+}
+
+} // namespace
+
+std::vector<Md5::Kernel> Md5::kernels()
+{
+    std::vector<Kernel> list{Kernel::Sse2};
+    if (haveAvx2())
+        list.push_back(Kernel::Avx2);
+    if (haveAvx512())
+        list.push_back(Kernel::Avx512);
+    return list;
+}
+
+void Md5::useKernel(Kernel kernel)
+{
+    gKernel.store(kernel, std::memory_order_relaxed);
+}
+
+int Md5::lanes()
+{
+    return kernelInUse() == Kernel::Sse2 ? 4 : 8;
+}
+
+void Md5::addBlocks(Md5* const* digests, const char* const* data, int count, size_t blocks)
+{
+    LaneSet set;
+    for (int l = 0; l < 8; ++l) {
+        const int from = l < count ? l : 0;
+        std::memcpy(set.state[l], digests[from]->mState, sizeof set.state[l]);
+        set.at[l] = reinterpret_cast<const unsigned char*>(data[from]);
+    }
+    // Up to four digests fit the four-lane kernel, unless rotates of one instruction make the
+    // eight-lane one faster still.
+    const Kernel kernel = kernelInUse();
+    if (kernel == Kernel::Avx512 && count > 1)
+        blocks8rotate(set, blocks);
+    else if ((kernel == Kernel::Avx2 || kernel == Kernel::Avx512) && count > 4)
+        blocks8(set, blocks);
+    else
+        blocks4(set, blocks);
+    for (int i = 0; i < count; ++i) {
+        std::memcpy(digests[i]->mState, set.state[i], sizeof set.state[i]);
+        digests[i]->mLength += blocks * 64;
+    }
+}
+
+} // namespace tarvik
