@@ -20,6 +20,10 @@ bench_scan in the same runs, taking turns with the others.
   S  100,000 files of 1 to 8 KB in a tree six levels deep, 30% copies (of 70,000 originals)
   B  30 files of 40 to 160 MB: 20 originals, 5 copies, 5 of equal size differing only in
      their last byte
+  G  48 files of 40 to 160 MB: 36 originals, 6 of them with one exact copy each, 6 others
+     with a file of equal size differing only in its last byte
+  P  photo-like: 10,000 files of 100 KB to 1 MB (about 3 GB) in 50 albums: 8,500 originals,
+     1,400 copies, 100 of equal size with a few bytes changed near the start
   L  1,008,500 files of median 600 B (1 B to 64 KB, about 1 GB) in 40,000 folders: 750,000
      originals, 250,000 copies, 8,500 of equal size differing in the last byte
 """
@@ -118,6 +122,43 @@ def make_b(root, rng, pool):
                 write(dst, flip_last(f.read()))
 
 
+def make_g(root, rng, pool):
+    originals = []
+    for i in range(36):
+        path = os.path.join(root, "h%d" % (i % 6), "large%02d.bin" % i)
+        write(path, pool.content(rng.randint(40, 160) * 1_000_000 + rng.randrange(1000)))
+        originals.append(path)
+    for i, src in enumerate(rng.sample(originals, 12)):
+        dst = os.path.join(root, "h%d" % ((i + 3) % 6), "pair%02d.bin" % i)
+        if i < 6:
+            shutil.copyfile(src, dst)
+        else:
+            with open(src, "rb") as f:
+                write(dst, flip_last(f.read()))
+
+
+def make_p(root, rng, pool):
+    """Photos: sizes spread around 300 KB, so that few share a size by chance; copies, and
+    edited copies whose change (as a rewritten header would) lies near the start."""
+    albums = [os.path.join(root, "album%02d" % a) for a in range(50)]
+    originals = []
+    for i in range(8500):
+        size = int(math.exp(rng.gauss(math.log(290_000), 0.3)))
+        size = max(100_000, min(size, 1_000_000))
+        path = os.path.join(rng.choice(albums), "IMG_%05d.JPG" % i)
+        write(path, pool.content(size))
+        originals.append(path)
+    for i in range(1400):
+        shutil.copyfile(rng.choice(originals),
+                        os.path.join(rng.choice(albums), "copy_%05d.JPG" % i))
+    for i in range(100):
+        with open(rng.choice(originals), "rb") as f:
+            data = bytearray(f.read())
+        for _ in range(4):
+            data[rng.randrange(64, 2048)] ^= 0x5A
+        write(os.path.join(rng.choice(albums), "edit_%05d.JPG" % i), bytes(data))
+
+
 def make_l(root, rng, pool):
     """A million small files in 40,000 folders: contents are regenerated from their number,
     so copies need no source file read back and the script stays small in memory."""
@@ -151,7 +192,7 @@ def make_l(root, rng, pool):
         put(os.path.join(dirs[rng.randrange(len(dirs))], "v%06d" % i), bytes(body))
 
 
-TREES = {"M": make_m, "S": make_s, "B": make_b, "L": make_l}
+TREES = {"M": make_m, "S": make_s, "B": make_b, "G": make_g, "P": make_p, "L": make_l}
 
 
 def ensure_tree(base, name):
