@@ -524,9 +524,9 @@ void ScanTest::md5AsTheToolkit()
     for (const Md5::Kernel kernel : Md5::kernels()) {
         Md5::useKernel(kernel);
         for (int count = 1; count <= Md5::lanes(); ++count) {
-            Md5 lanes[8];
-            Md5* digests[8];
-            const char* at[8];
+            Md5 lanes[16];
+            Md5* digests[16];
+            const char* at[16];
             for (int i = 0; i < count; ++i) {
                 digests[i] = &lanes[i];
                 at[i] = data.constData() + 4099 * i;
