@@ -6,6 +6,7 @@
 #include "scan/contentreader.h"
 #include "scan/duplicatefinderthread.h"
 #include "scan/md5.h"
+#include "scan/sidebysidecomparer.h"
 #include "scanreference.h"
 
 #include <QRandomGenerator>
@@ -99,6 +100,8 @@ private slots:
     void exceptionEndsTheScanNotTheProcess_data();
     void exceptionEndsTheScanNotTheProcess();
     void md5AsTheToolkit();
+    void sideBySideDigests_data();
+    void sideBySideDigests();
 };
 
 void ScanTest::groups_data()
@@ -542,6 +545,87 @@ void ScanTest::md5AsTheToolkit()
         }
     }
     Md5::useKernel(Md5::Kernel::Fastest);
+}
+
+void ScanTest::sideBySideDigests_data()
+{
+    using Match = ContentReader::Match;
+    QTest::addColumn<int>("pairs");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("verdict");
+    const qint64 step = SideBySideComparer::kStep;
+    QTest::newRow("one pair, a step and a byte") << 1 << step + 1 << "" << int(Match::Equal);
+    QTest::newRow("two, whole steps") << 2 << 2 * step << "" << int(Match::Equal);
+    QTest::newRow("three, a block short") << 3 << 3 * step - 64 << "" << int(Match::Equal);
+    QTest::newRow("every lane") << Md5::lanes() << step + 63 << "" << int(Match::Equal);
+    QTest::newRow("both rewritten behind the first step")
+        << Md5::lanes() << 3 * step << "rewrite" << int(Match::Equal);
+    QTest::newRow("first grows") << 3 << 2 * step << "grow" << int(Match::FirstFailed);
+    QTest::newRow("second changes at its end") << 3 << 2 * step + 5 << "last" << int(Match::Differ);
+}
+
+// Pairs of copies of different sizes compared side by side, a step at a time; the first pair
+// changes after its first step. Each digest is the toolkit's MD5 of the bytes compared.
+void ScanTest::sideBySideDigests()
+{
+    QFETCH(int, pairs);
+    QFETCH(qint64, size);
+    QFETCH(QString, change);
+    QFETCH(int, verdict);
+    const QString root = freshRoot();
+    PathStore paths;
+    PathStore::Ref folder = 0;
+    const QByteArray dir = encodePath(root + '/');
+    QVERIFY(paths.add(dir.constData(), size_t(dir.size()), &folder));
+    QRandomGenerator rng{quint32(size)};
+    std::vector<Comparison> comparisons{size_t(pairs)};
+    std::vector<Comparison*> list;
+    for (int i = 0; i < pairs; ++i) {
+        QByteArray bytes(int(size + 4) + 67 * i, Qt::Uninitialized);
+        rng.fillRange(reinterpret_cast<quint32*>(bytes.data()), bytes.size() / 4);
+        bytes.chop(4);
+        Comparison& c = comparisons[size_t(i)];
+        c.size = bytes.size();
+        c.wantDigest = true;
+        for (FileRef* file : {&c.first, &c.second}) {
+            const QByteArray name = QByteArray::number(i) + (file == &c.first ? "a" : "b");
+            QVERIFY(writeFile(root + '/' + name, bytes));
+            file->folder = folder;
+            QVERIFY(paths.add(name.constData(), size_t(name.size()), &file->name));
+        }
+        list.push_back(&c);
+    }
+    FolderHandleCache folders(paths);
+    const StopCheck never = [] { return false; };
+    SideBySideComparer comparer(folders, never, nullptr);
+    comparer.advance(list.data(), pairs, 1);
+    const auto changePair = [&](const char* name, const QByteArray& bytes, qint64 at) {
+        QFile file(root + "/0" + name);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(at) && file.write(bytes) > 0);
+    };
+    if (change == "rewrite") {
+        const QByteArray other(int(size - SideBySideComparer::kStep), 'r');
+        changePair("a", other, SideBySideComparer::kStep);
+        changePair("b", other, SideBySideComparer::kStep);
+    } else if (change == "grow") {
+        changePair("a", "+", size);
+    } else if (change == "last") {
+        changePair("b", "-", size - 1);
+    }
+    while (std::any_of(list.begin(), list.end(), [](Comparison* c) { return !c->done; }))
+        comparer.advance(list.data(), pairs, 1);
+    for (int i = 0; i < pairs; ++i) {
+        const Comparison& c = comparisons[size_t(i)];
+        QCOMPARE(int(c.match), i ? int(ContentReader::Match::Equal) : verdict);
+        QFile file(root + '/' + QString::number(i) + 'a');
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray expected =
+            c.match == ContentReader::Match::Equal
+                ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5)
+                : QByteArray();
+        QCOMPARE(c.digest.toHex(), expected.toHex());
+    }
 }
 
 TARVIK_TEST_GUILESS_MAIN(ScanTest)
