@@ -41,7 +41,9 @@ struct JobPipeline::Worker
     LaneDigester digester;
     SideBySideComparer comparer;
     std::unique_ptr<Comparison> nextComparison;
-    std::vector<std::pair<QString, DigestEntry>> known;
+    // Groups whose MD5 is known, and their entries for the table, until they are handed on.
+    std::vector<PendingDigest> known;
+    std::vector<std::pair<QString, DigestEntry>> entries;
 };
 
 namespace {
@@ -62,9 +64,11 @@ int processorsAllowed()
 } // namespace
 
 JobPipeline::JobPipeline(const PathStore& paths, StopCheck stop, DuplicateSink sink,
-                         QHash<QString, DigestEntry>* digests, ScanProgress* progress)
+                         QHash<QString, DigestEntry>* digests, GroupDigestSink digestSink,
+                         ScanProgress* progress)
     : mPaths(paths), mStop(std::move(stop)), mSink(std::move(sink)), mDigests(digests),
-      mProgress(progress), mWorkerStop([this] { return stopRequested(); })
+      mDigestSink(std::move(digestSink)), mProgress(progress),
+      mWorkerStop([this] { return stopRequested(); })
 {
     mWorkerCount = qBound(1, processorsAllowed(), kMaxWorkers);
     mLanes = Md5::lanes();
@@ -295,14 +299,11 @@ void JobPipeline::workerLoop()
                 mWorkReady.notify_one();
             ++mDigesting;
             lock.unlock();
-            std::vector<std::pair<QString, DigestEntry>> done;
-            w.digester.digest(batch, &done);
+            w.digester.digest(batch, &w.known);
+            collectKnown(w);
             lock.lock();
             --mDigesting;
-            for (const auto& entry : done) {
-                if (!mDigests->contains(entry.first))
-                    mDigests->insert(entry.first, entry.second);
-            }
+            publish(w);
             mJobDone.notify_all();
             continue;
         }
@@ -356,9 +357,27 @@ void JobPipeline::collectKnown(Worker& w)
             ++it;
             continue;
         }
-        w.known.push_back(w.digester.entry(*it, it->digest));
+        w.known.push_back(std::move(*it));
         it = found.erase(it);
     }
+    if (mDigests) {
+        for (size_t i = w.entries.size(); i < w.known.size(); ++i)
+            w.entries.push_back(w.digester.entry(w.known[i]));
+    }
+}
+
+void JobPipeline::publish(Worker& w)
+{
+    for (const auto& entry : w.entries) {
+        if (!mDigests->contains(entry.first))
+            mDigests->insert(entry.first, entry.second);
+    }
+    if (mDigestSink) {
+        for (const PendingDigest& group : w.known)
+            mDigestSink(group.groupId, group.digest);
+    }
+    w.entries.clear();
+    w.known.clear();
 }
 
 bool JobPipeline::settle(Worker& w, Bucket* bucket, Job* from, Job* waiting, bool stopped)
@@ -375,11 +394,7 @@ bool JobPipeline::settle(Worker& w, Bucket* bucket, Job* from, Job* waiting, boo
             ScanProgress::add(mProgress->bytesCompared, bucket->files.size);
         }
     }
-    for (const auto& entry : w.known) {
-        if (!mDigests->contains(entry.first))
-            mDigests->insert(entry.first, entry.second);
-    }
-    w.known.clear();
+    publish(w);
     const bool found = !w.resolver.found().empty();
     mDigestQueue.add(w.resolver.found());
     if (waiting)

@@ -41,9 +41,11 @@ public:
     struct Bucket;
 
     // paths must outlive the pipeline; progress may be null. digests receives one entry per
-    // group, written from the workers: read it only once finish() has returned.
+    // group, written from the workers: read it only once finish() has returned; and digestSink,
+    // if set, each group's MD5.
     JobPipeline(const PathStore& paths, StopCheck stop, DuplicateSink sink,
-                QHash<QString, DigestEntry>* digests, ScanProgress* progress);
+                QHash<QString, DigestEntry>* digests, GroupDigestSink digestSink,
+                ScanProgress* progress);
     // Stops and joins the workers; never throws, so an engine may go while an exception unwinds.
     ~JobPipeline();
     JobPipeline(const JobPipeline&) = delete;
@@ -102,8 +104,10 @@ private:
     // Under mMutex: the jobs from `from` up to `waiting` are done; the waiting one joins the
     // pool, and the bucket goes back in line if more came for it. False after a stop.
     bool settle(Worker& w, Bucket* bucket, Job* from, Job* waiting, bool stopped);
-    // Under no lock: the groups whose MD5 a comparison computed, ready for the table.
+    // Under no lock: the groups whose MD5 a comparison computed, and the table's entries.
     void collectKnown(Worker& w);
+    // Under mMutex: hands the worker's digests on.
+    void publish(Worker& w);
     // Under mMutex.
     bool digestsDue() const;
     void fail(std::exception_ptr failure);
@@ -117,6 +121,7 @@ private:
     const StopCheck mStop;
     const DuplicateSink mSink;
     QHash<QString, DigestEntry>* mDigests;
+    const GroupDigestSink mDigestSink;
     ScanProgress* mProgress;
     // What the workers ask: stopRequested().
     const StopCheck mWorkerStop;

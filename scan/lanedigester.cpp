@@ -11,7 +11,7 @@ namespace {
 
 struct Lane
 {
-    const PendingDigest* item = nullptr;
+    PendingDigest* item = nullptr;
     Md5 md5;
     const char* at = nullptr;
     qint64 left = 0;
@@ -24,14 +24,13 @@ LaneDigester::LaneDigester(const PathStore& paths, const StopCheck& stop)
 {
 }
 
-std::pair<QString, DigestEntry> LaneDigester::entry(const PendingDigest& group,
-                                                    const QByteArray& md5) const
+std::pair<QString, DigestEntry> LaneDigester::entry(const PendingDigest& group) const
 {
-    return {QString::fromLatin1(md5.toHex()), DigestEntry{group.groupId, mPaths.text(group.first)}};
+    return {QString::fromLatin1(group.digest.toHex()),
+            DigestEntry{group.groupId, mPaths.text(group.first)}};
 }
 
-void LaneDigester::digest(std::vector<PendingDigest>& batch,
-                          std::vector<std::pair<QString, DigestEntry>>* done)
+void LaneDigester::digest(std::vector<PendingDigest>& batch, std::vector<PendingDigest>* done)
 {
     // The largest first, so that the lanes run side by side for as long as they can.
     std::stable_sort(
@@ -60,7 +59,9 @@ void LaneDigester::digest(std::vector<PendingDigest>& batch,
         for (Lane& l : lanes) {
             while (l.item && l.left < 64) {
                 l.md5.add(l.at, size_t(l.left));
-                done->push_back(entry(*l.item, l.md5.result()));
+                l.item->digest = l.md5.result();
+                l.item->bytes.clear();
+                done->push_back(std::move(*l.item));
                 load(l);
             }
             if (!l.item)

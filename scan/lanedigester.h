@@ -33,12 +33,11 @@ public:
     // Both must outlive the digester.
     LaneDigester(const PathStore& paths, const StopCheck& stop);
 
-    // Digests the batch from its bytes, largest first; each group goes to done under its MD5 in
-    // hex. A stop ends the batch early.
-    void digest(std::vector<PendingDigest>& batch,
-                std::vector<std::pair<QString, DigestEntry>>* done);
-    // The entry of a group whose MD5 is known.
-    std::pair<QString, DigestEntry> entry(const PendingDigest& group, const QByteArray& md5) const;
+    // Digests the batch from its bytes, largest first, each into its digest, and moves the
+    // groups to done. A stop ends the batch early.
+    void digest(std::vector<PendingDigest>& batch, std::vector<PendingDigest>* done);
+    // The entry of a group whose MD5 is known, as the digest table keeps it.
+    std::pair<QString, DigestEntry> entry(const PendingDigest& group) const;
 
 private:
     bool stopRequested() const { return mStop && mStop(); }
