@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Makes the benchmark trees and times the scan engine beside jdupes, fdupes and rmlint.
 
-    bench/run_bench.py [--root DIR] [--runs N] [--trees M,S,B,L] [--bench PATH]
-                       [--tools tarvik,jdupes,fdupes,rmlint] [--before PATH] [--cold]
+    bench/run_bench.py [--root DIR] [--runs N] [--trees M,S,B,G,P,L] [--bench PATH]
+                       [--tools tarvik,jdupes,fdupes,rmlint] [--before PATH] [--cold] [--busy]
 
 The trees are made once, with a fixed seed, under --root (default /tmp/tarvik-bench), never
 in the repository; they are remade only if their recipe changed (L takes several minutes and
@@ -12,7 +12,8 @@ the tools taking turns. With --cold the tree's pages are dropped from the page c
 tool, the engine's ratios to the others, the median CPU time (user and system, all threads;
 steadier than wall time on a busy machine, though it misses time spent waiting) and the peak
 memory of each run (the largest resident size, from GNU time). --before times an older
-bench_scan in the same runs, taking turns with the others.
+bench_scan in the same runs, taking turns with the others. With --busy another program keeps
+one processor busy for the whole run (stress-ng --cpu 1, or a busy loop where it is missing).
 
   M  about 10,000 files of mixed sizes (median about 100 KB, a long tail to tens of MB),
      15% copies of others, 3% of equal size but other content (half of them differing
@@ -210,6 +211,14 @@ def ensure_tree(base, name):
     return root
 
 
+def start_busy():
+    """One processor's worth of other work, until stopped."""
+    if shutil.which("stress-ng"):
+        return subprocess.Popen(["stress-ng", "--cpu", "1", "--quiet"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return subprocess.Popen([sys.executable, "-c", "while True: pass"])
+
+
 def drop_cache(tree):
     subprocess.run(["vmtouch", "-q", "-e", tree], check=True)
 
@@ -245,6 +254,8 @@ def main():
     ap.add_argument("--before", help="an older bench_scan, timed in the same run as 'before'")
     ap.add_argument("--cold", action="store_true",
                     help="drop the tree from the page cache before every run")
+    ap.add_argument("--busy", action="store_true",
+                    help="keep one processor busy with another program during the runs")
     ap.add_argument("--json", help="also write the figures to this file")
     args = ap.parse_args()
     root = os.path.abspath(args.root)
@@ -254,7 +265,21 @@ def main():
     if not os.access(args.bench, os.X_OK):
         sys.exit("no bench_scan at %s (build the project or pass --bench)" % args.bench)
 
+    busy = start_busy() if args.busy else None
+    try:
+        report = run_trees(args, root)
+    finally:
+        if busy:
+            busy.terminate()
+            busy.wait()
+    if args.json:
+        with open(args.json, "w") as f:
+            json.dump(report, f, indent=1)
+
+
+def run_trees(args, root):
     report = {}
+    print("load average before: %s" % open("/proc/loadavg").read().split(" ", 3)[:3])
     for name in args.trees.split(","):
         tree = ensure_tree(root, name)
         every = {
@@ -304,6 +329,8 @@ def main():
             "found_groups_files": found,
             "engine": engine[len(engine) // 2],
             "cold": args.cold,
+            "busy": args.busy,
+            "load_after": open("/proc/loadavg").read().split(" ", 3)[:3],
         }
         for tool in tools:
             if tool != "tarvik":
@@ -320,10 +347,9 @@ def main():
         print("  wall " + ", ".join("tarvik/%s %.2f" % (tool, report[name]["ratio_" + tool])
                                     for tool in tools if tool != "tarvik"))
         print("  CPU  " + ", ".join("tarvik/%s %.2f" % (tool, report[name]["cpu_ratio_" + tool])
-                                    for tool in tools if tool != "tarvik"), flush=True)
-    if args.json:
-        with open(args.json, "w") as f:
-            json.dump(report, f, indent=1)
+                                    for tool in tools if tool != "tarvik"))
+        print("  load average after: %s" % " ".join(report[name]["load_after"]), flush=True)
+    return report
 
 
 if __name__ == "__main__":

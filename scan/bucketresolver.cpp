@@ -11,6 +11,9 @@ namespace {
 // Files above this size are told apart by a fingerprint before any full read; files up to it
 // are read whole at once.
 constexpr qint64 kFingerprintFrom = 64 * 1024;
+// The first two files of a size up to this are compared at once, without fingerprints: on a
+// disk that seeks, the small reads of head and tail cost more than reading such files whole.
+constexpr qint64 kCompareAtOnceUpTo = 1024 * 1024;
 
 } // namespace
 
@@ -54,10 +57,12 @@ Resolution BucketResolver::resume(SizeBucket& bucket, const FileRef& file, Compa
     Outcome outcome = judge(bucket, done.candidate, probe, done.match, done.digest);
     if (outcome == Outcome::Unique) {
         // A first that could not be read is out: look again among the others.
-        if (bucket.classes[done.candidate].dead)
+        if (!bucket.classes[done.candidate].dead)
+            addClass(bucket, done.key, probe, done.keyed);
+        else if (done.keyed)
             outcome = resolveAmong(bucket, done.key, probe, wait);
         else
-            addClass(bucket, done.key, probe);
+            outcome = resolveByKey(bucket, probe, wait);
     }
     probe.result.outcome = outcome;
     return probe.result;
@@ -88,10 +93,11 @@ void BucketResolver::joinGroup(ContentClass& c, Probe& probe, const char* bytes,
     mFound.push_back(std::move(pending));
 }
 
-void BucketResolver::addClass(SizeBucket& bucket, quint64 key, const Probe& probe)
+void BucketResolver::addClass(SizeBucket& bucket, quint64 key, const Probe& probe, bool keyed)
 {
     ContentClass c;
     c.key = key;
+    c.keyed = keyed;
     c.first = probe.file;
     c.hash = probe.hash;
     c.hashed = probe.hashed;
@@ -169,6 +175,19 @@ BucketResolver::Outcome BucketResolver::resolveLarge(SizeBucket& bucket, Probe& 
     holdNothing();
     if (!bucket.opened) {
         bucket.opened = true;
+        if (wait && size <= kCompareAtOnceUpTo) {
+            ContentClass c;
+            c.first = bucket.pendingFirst;
+            c.keyed = false;
+            bucket.classes.add(c);
+            *wait = Comparison();
+            wait->first = c.first;
+            wait->second = probe.file;
+            wait->size = size;
+            wait->wantDigest = true;
+            wait->keyed = false;
+            return Outcome::Waiting;
+        }
         quint64 key = 0;
         switch (mReader.fingerprint(nameOf(bucket.pendingFirst, &mFirstPath), size, &key)) {
         case ContentReader::Result::Stopped:
@@ -183,8 +202,14 @@ BucketResolver::Outcome BucketResolver::resolveLarge(SizeBucket& bucket, Probe& 
             break;
         }
     }
+    return resolveByKey(bucket, probe, wait);
+}
+
+BucketResolver::Outcome BucketResolver::resolveByKey(SizeBucket& bucket, Probe& probe,
+                                                     Comparison* wait)
+{
     quint64 key = 0;
-    switch (mReader.fingerprint(nameOf(probe.file, &mSecondPath), size, &key)) {
+    switch (mReader.fingerprint(nameOf(probe.file, &mSecondPath), bucket.size, &key)) {
     case ContentReader::Result::Stopped:
         return Outcome::Stopped;
     case ContentReader::Result::Failed:
@@ -192,7 +217,33 @@ BucketResolver::Outcome BucketResolver::resolveLarge(SizeBucket& bucket, Probe& 
     case ContentReader::Result::Ok:
         break;
     }
+    Outcome stopped = Outcome::Unique;
+    if (!keyClasses(bucket, &stopped))
+        return stopped;
     return resolveAmong(bucket, key, probe, wait);
+}
+
+// The classes compared before their fingerprints were taken get them now. There are at most
+// two, the first of their size, so the classes have no index yet.
+bool BucketResolver::keyClasses(SizeBucket& bucket, Outcome* stopped)
+{
+    for (quint32 i = 0; i < 2 && i < bucket.classes.size(); ++i) {
+        ContentClass& c = bucket.classes[i];
+        if (c.keyed || c.dead)
+            continue;
+        switch (mReader.fingerprint(nameOf(c.first, &mFirstPath), bucket.size, &c.key)) {
+        case ContentReader::Result::Stopped:
+            *stopped = Outcome::Stopped;
+            return false;
+        case ContentReader::Result::Failed:
+            c.dead = true;
+            break;
+        case ContentReader::Result::Ok:
+            c.keyed = true;
+            break;
+        }
+    }
+    return true;
 }
 
 // With one candidate, a direct comparison settles it; with more, a hash picks the candidate.

@@ -87,13 +87,16 @@ private:
 
     Outcome resolveSmall(SizeBucket& bucket, Probe& probe);
     Outcome resolveLarge(SizeBucket& bucket, Probe& probe, Comparison* wait);
+    // By fingerprint, once every class has one.
+    Outcome resolveByKey(SizeBucket& bucket, Probe& probe, Comparison* wait);
+    bool keyClasses(SizeBucket& bucket, Outcome* stopped);
     Outcome resolveAmong(SizeBucket& bucket, quint64 key, Probe& probe, Comparison* wait);
     Outcome resolveByHash(SizeBucket& bucket, Probe& probe, const std::vector<quint32>& candidates);
     Outcome confirm(SizeBucket& bucket, quint32 index, Probe& probe);
     // What a comparison's verdict means for the file; Unique when it belongs elsewhere.
     Outcome judge(SizeBucket& bucket, quint32 index, Probe& probe, ContentReader::Match match,
                   const QByteArray& digest);
-    void addClass(SizeBucket& bucket, quint64 key, const Probe& probe);
+    void addClass(SizeBucket& bucket, quint64 key, const Probe& probe, bool keyed = true);
     // The first file's MD5 is known here (small files: their bytes; large ones: the digest).
     void joinGroup(ContentClass& c, Probe& probe, const char* bytes, const QByteArray& digest);
     void holdNothing() { mHolding = false; }

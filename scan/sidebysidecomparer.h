@@ -25,9 +25,11 @@ struct Comparison
     qint64 size = 0;
     // The first file's MD5 is wanted: the pair may open a group.
     bool wantDigest = false;
-    // For the resolver that waits on it: the class compared with and the file's fingerprint.
+    // For the resolver that waits on it: the class compared with and the file's fingerprint,
+    // unless it was compared before its fingerprint was taken.
     quint32 candidate = 0;
     quint64 key = 0;
+    bool keyed = true;
 
     bool done = false;
     ContentReader::Match match = ContentReader::Match::Equal;

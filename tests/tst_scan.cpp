@@ -459,13 +459,13 @@ void ScanTest::exceptionEndsTheScanNotTheProcess()
     QStringList tree;
     for (int i = 0; i <= 20; ++i) {
         const QString folder = i < 20 ? QStringLiteral("many/d%1/").arg(i) : "last/";
-        const QString content(100000 + i, QChar('a' + i));
+        const QString content(1048577 + i, QChar('a' + i));
         tree << folder + "a=" + content << folder + "b=" + content;
     }
     QVERIFY(makeTree(root, tree));
     const QStringList folders{root + "/many", root + "/last"};
-    // The first of a large group is opened for its fingerprint, then once for its comparison,
-    // which also gives the group's MD5.
+    // The first of a group of files over a MiB is opened for its fingerprint, then once for its
+    // comparison, which also gives the group's MD5.
     const QString target = runScan(folders).value(20).firstPath;
     QVERIFY(target.startsWith(root + "/last/"));
     std::atomic<int> opens{0};
