@@ -3,6 +3,7 @@
 
     bench/run_bench.py [--root DIR] [--runs N] [--trees M,S,B,G,P,L] [--bench PATH]
                        [--tools tarvik,jdupes,fdupes,rmlint] [--before PATH] [--cold] [--busy]
+                       [--scan PATH] [--scan-before PATH]
 
 The trees are made once, with a fixed seed, under --root (default /tmp/tarvik-bench), never
 in the repository; they are remade only if their recipe changed (L takes several minutes and
@@ -12,7 +13,8 @@ the tools taking turns. With --cold the tree's pages are dropped from the page c
 tool, the engine's ratios to the others, the median CPU time (user and system, all threads;
 steadier than wall time on a busy machine, though it misses time spent waiting) and the peak
 memory of each run (the largest resident size, from GNU time). --before times an older
-bench_scan in the same runs, taking turns with the others. With --busy another program keeps
+bench_scan in the same runs, taking turns with the others; --scan and --scan-before time
+tarvik-scan builds the same way, results and writing included. With --busy another program keeps
 one processor busy for the whole run (stress-ng --cpu 1, or a busy loop where it is missing).
 
   M  about 10,000 files of mixed sizes (median about 100 KB, a long tail to tens of MB),
@@ -254,6 +256,8 @@ def main():
     ap.add_argument("--before", help="an older bench_scan, timed in the same run as 'before'")
     ap.add_argument("--cold", action="store_true",
                     help="drop the tree from the page cache before every run")
+    ap.add_argument("--scan", help="a tarvik-scan, timed in the same runs as 'tarvik-scan'")
+    ap.add_argument("--scan-before", help="an older tarvik-scan, timed as 'scan-before'")
     ap.add_argument("--busy", action="store_true",
                     help="keep one processor busy with another program during the runs")
     ap.add_argument("--json", help="also write the figures to this file")
@@ -291,6 +295,10 @@ def run_trees(args, root):
         tools = {tool: every[tool] for tool in args.tools.split(",")}
         if args.before:
             tools["before"] = [args.before, tree]
+        if args.scan:
+            tools["tarvik-scan"] = [args.scan, tree]
+        if args.scan_before:
+            tools["scan-before"] = [args.scan_before, tree]
         # Warm-up, which also cross-checks what each tool found.
         found = {}
         for tool, cmd in tools.items():
@@ -341,7 +349,7 @@ def run_trees(args, root):
               % (name, e["files listed"], int(e["bytes listed"]) / 1e6,
                  int(e["bytes read"]) / 1e6, e["groups"], e["duplicate events"]))
         for tool in tools:
-            print("  %-7s median %7.3f s  (runs %s)  CPU %7.3f s  peak %7.1f MB  found %d groups"
+            print("  %-11s median %7.3f s  (runs %s)  CPU %7.3f s  peak %7.1f MB  found %d groups"
                   " / %d files" % (tool, med[tool], " ".join("%.3f" % t for t in times[tool]),
                                    cpu_med[tool], max(peaks[tool]) / 1024, *found[tool]))
         print("  wall " + ", ".join("tarvik/%s %.2f" % (tool, report[name]["ratio_" + tool])
