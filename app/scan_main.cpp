@@ -6,11 +6,13 @@
 #include "scan/outputtarget.h"
 #include "scan/resultcollector.h"
 #include "scan/resultexport.h"
+#include "scan/scancache.h"
 #include "scan/scanengine.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
@@ -42,7 +44,7 @@ enum ExitCode {
 const char kUsage[] =
     "Usage: tarvik-scan [--filter PATTERNS] [--min-size SIZE] [--max-size SIZE]\n"
     "                   [--exclude PATTERNS]... [--hidden] [--format text|csv|json]\n"
-    "                   [--output FILE] FOLDER...\n";
+    "                   [--output FILE] [--no-cache] FOLDER...\n";
 
 const char kHelp[] =
     "\n"
@@ -71,6 +73,9 @@ const char kHelp[] =
     "                       too). A file is replaced only once complete, and a link to one\n"
     "                       stays a link; a device or named pipe is written into, never\n"
     "                       replaced; a folder, a link to nothing and a disk are refused\n"
+    "  --no-cache         neither read nor keep the digest cache that makes a rescan of\n"
+    "                       unchanged files fast (kept with the window's, in\n"
+    "                       ~/.local/share/tarvik/Cache)\n"
     "  -h, --help         show this help\n"
     "  -v, --version      show the version\n"
     "\n"
@@ -136,6 +141,7 @@ struct Options
     ExportFormat format = ExportFormat::Text;
     QString output = QStringLiteral("-");
     ScanOptions shape;
+    bool useCache = true;
 };
 
 // Fills options from the command line. Otherwise the exit code, its message written.
@@ -148,10 +154,12 @@ std::optional<int> parseOptions(const QStringList& arguments, Options* options)
                                           QStringLiteral("FORMAT"), QStringLiteral("text"));
     const QCommandLineOption outputOption(QStringLiteral("output"), QString(),
                                           QStringLiteral("FILE"));
+    const QCommandLineOption noCacheOption(QStringLiteral("no-cache"));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption versionOption(
         QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    parser.addOptions({filterOption, formatOption, outputOption, helpOption, versionOption});
+    parser.addOptions(
+        {filterOption, formatOption, outputOption, noCacheOption, helpOption, versionOption});
     const ScanFlags scanFlags(parser);
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 
@@ -184,6 +192,7 @@ std::optional<int> parseOptions(const QStringList& arguments, Options* options)
             return fail(kExitBadFolder, QStringLiteral("not a folder: '%1'").arg(folder));
     }
     options->filter = parser.value(filterOption);
+    options->useCache = !parser.isSet(noCacheOption);
     if (parser.isSet(outputOption))
         options->output = parser.value(outputOption);
     return std::nullopt;
@@ -198,6 +207,7 @@ struct ScanJob
     const Options& options;
     ScanProgress progress;
     std::atomic<bool> writing{false};
+    QString cacheWarning;
     bool written = false;
     QString error;
     std::exception_ptr failure;
@@ -207,6 +217,14 @@ struct ScanJob
         try {
             const StopCheck stop = [] { return stopped(); };
             ResultCollector collector;
+            std::unique_ptr<ScanCache> cache;
+            if (options.useCache) {
+                // The window's cache: both programs rescan what either has read.
+                cache = std::make_unique<ScanCache>(
+                    QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                    QStringLiteral("/tarvik/Cache"));
+                cache->open();
+            }
             {
                 ScanEngine engine(
                     stop,
@@ -219,10 +237,15 @@ struct ScanJob
                         collector.addDigest(groupId, md5);
                     },
                     &progress);
+                engine.setCache(cache.get());
                 scanFolders(options.folders, options.filter, engine, stop, options.shape);
             }
             if (stopped())
                 return;
+            if (cache) {
+                cache->save();
+                cacheWarning = cache->warning();
+            }
             collector.finish();
             writing = true;
             written = saveResults(options.output, collector, options.format, &error, stop);
@@ -296,6 +319,8 @@ int run(const QStringList& arguments)
     QCoreApplication::exec();
     thread->wait();
     line.reset();
+    if (!job.cacheWarning.isEmpty())
+        fail(kExitOk, QStringLiteral("warning: ") + job.cacheWarning);
 
     if (job.failure)
         std::rethrow_exception(job.failure);

@@ -42,6 +42,8 @@ public:
     QString mFilter;
     // What the walk lists besides the filter; set, like the two above, before start().
     ScanOptions mOptions;
+    // Whether the scan reads and keeps the digest cache (in cacheDirectory()).
+    bool mUseCache = true;
 
     // Live figures of this scan, readable from any thread at any time.
     const ScanProgress& progress() const { return mProgress; }
@@ -49,6 +51,8 @@ public:
     // Why the scan failed, empty when it did not; what it found until then was handed out.
     // Read it only after finished().
     QString failure() const { return mFailure; }
+    // Why the digest cache could not be used or kept, empty when it could; after finished().
+    QString cacheWarning() const { return mCacheWarning; }
 
 protected:
     void run() override;
@@ -62,6 +66,7 @@ private:
     ScanProgress mProgress;
     std::shared_ptr<DeliveryTally> mTally;
     QString mFailure;
+    QString mCacheWarning;
 };
 
 } // namespace tarvik

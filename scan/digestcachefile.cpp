@@ -1,0 +1,121 @@
+#include "scan/digestcachefile.h"
+
+#include "scan/contentreader.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSaveFile>
+#include <cstring>
+
+namespace tarvik {
+
+namespace {
+
+constexpr char kMagic[8] = {'T', 'V', 'K', 'D', 'C', 'A', 'C', 'H'};
+// A new layout or a new meaning of the keys needs a new version: old files are then refused.
+constexpr quint32 kVersion = 1;
+// Read back with the bytes swapped on a machine of the other byte order.
+constexpr quint32 kByteOrder = 0x01020304;
+
+struct Header
+{
+    char magic[8];
+    quint32 version;
+    quint32 byteOrder;
+    quint32 recordSize;
+    quint32 reserved;
+    // The content key of a fixed text: keys made by another build of the hash cannot be
+    // compared with this build's.
+    quint64 keyCheck;
+    quint64 count;
+    quint64 checksum;
+};
+static_assert(sizeof(Header) == 48, "the header is written as it is in memory");
+
+quint64 checksumOf(const std::vector<CacheRecord>& records)
+{
+    return ContentReader::hashBytes(reinterpret_cast<const char*>(records.data()),
+                                    qint64(records.size() * sizeof(CacheRecord)));
+}
+
+quint64 keyCheck()
+{
+    static const char text[] = "Tarvik digest cache";
+    return ContentReader::hashBytes(text, qint64(sizeof text));
+}
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("DigestCacheFile", text);
+}
+
+} // namespace
+
+namespace DigestCacheFile {
+
+Load read(const QString& path, std::vector<CacheRecord>* records, QString* problem)
+{
+    records->clear();
+    QFile file(path);
+    if (!file.exists())
+        return Load::Missing;
+    if (!file.open(QIODevice::ReadOnly)) {
+        *problem = file.errorString();
+        return Load::Refused;
+    }
+    Header header;
+    if (file.read(reinterpret_cast<char*>(&header), sizeof header) != qint64(sizeof header) ||
+        std::memcmp(header.magic, kMagic, sizeof kMagic) != 0) {
+        *problem = tr("not a digest cache");
+        return Load::Refused;
+    }
+    if (header.byteOrder != kByteOrder || header.version != kVersion ||
+        header.recordSize != sizeof(CacheRecord) || header.keyCheck != keyCheck()) {
+        *problem = tr("made by another version or machine");
+        return Load::Refused;
+    }
+    const qint64 bytes = qint64(header.count) * qint64(sizeof(CacheRecord));
+    if (header.count > quint64(1) << 32 || file.size() != qint64(sizeof header) + bytes) {
+        *problem = tr("cut short");
+        return Load::Refused;
+    }
+    records->resize(size_t(header.count));
+    if (file.read(reinterpret_cast<char*>(records->data()), bytes) != bytes ||
+        checksumOf(*records) != header.checksum) {
+        records->clear();
+        *problem = tr("damaged");
+        return Load::Refused;
+    }
+    return Load::Ok;
+}
+
+bool write(const QString& path, const std::vector<CacheRecord>& records, QString* problem)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *problem = file.errorString();
+        return false;
+    }
+    Header header;
+    std::memcpy(header.magic, kMagic, sizeof kMagic);
+    header.version = kVersion;
+    header.byteOrder = kByteOrder;
+    header.recordSize = sizeof(CacheRecord);
+    header.reserved = 0;
+    header.keyCheck = keyCheck();
+    header.count = records.size();
+    header.checksum = checksumOf(records);
+    const qint64 bytes = qint64(records.size() * sizeof(CacheRecord));
+    if (file.write(reinterpret_cast<const char*>(&header), sizeof header) !=
+            qint64(sizeof header) ||
+        file.write(reinterpret_cast<const char*>(records.data()), bytes) != bytes ||
+        !file.commit()) {
+        *problem = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace DigestCacheFile
+
+} // namespace tarvik
