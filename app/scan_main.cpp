@@ -141,7 +141,6 @@ struct Options
     ExportFormat format = ExportFormat::Text;
     QString output = QStringLiteral("-");
     ScanOptions shape;
-    bool useCache = true;
 };
 
 // Fills options from the command line. Otherwise the exit code, its message written.
@@ -192,7 +191,7 @@ std::optional<int> parseOptions(const QStringList& arguments, Options* options)
             return fail(kExitBadFolder, QStringLiteral("not a folder: '%1'").arg(folder));
     }
     options->filter = parser.value(filterOption);
-    options->useCache = !parser.isSet(noCacheOption);
+    options->shape.useCache = !parser.isSet(noCacheOption);
     if (parser.isSet(outputOption))
         options->output = parser.value(outputOption);
     return std::nullopt;
@@ -218,7 +217,7 @@ struct ScanJob
             const StopCheck stop = [] { return stopped(); };
             ResultCollector collector;
             std::unique_ptr<ScanCache> cache;
-            if (options.useCache) {
+            if (options.shape.useCache) {
                 // The window's cache: both programs rescan what either has read.
                 cache = std::make_unique<ScanCache>(
                     QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +

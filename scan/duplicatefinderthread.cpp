@@ -78,7 +78,7 @@ void DuplicateFinderThread::run()
     // the page says why; the process goes on.
     std::unique_ptr<ScanCache> cache;
     try {
-        if (mUseCache) {
+        if (mOptions.useCache) {
             cache = std::make_unique<ScanCache>(cacheDirectory());
             cache->open();
         }
@@ -107,6 +107,8 @@ void DuplicateFinderThread::run()
     mEngine = nullptr;
     if (cache)
         mCacheWarning = cache->warning();
+    if (!mCacheWarning.isEmpty())
+        qWarning("%s", qPrintable(mCacheWarning));
 }
 
 void DuplicateFinderThread::walk()

@@ -40,10 +40,9 @@ public:
     QHash<QString, DigestEntry> mDigests;
     QStringList mFolders;
     QString mFilter;
-    // What the walk lists besides the filter; set, like the two above, before start().
+    // What the walk lists besides the filter, and whether the digest cache (in
+    // cacheDirectory()) is used; set, like the two above, before start().
     ScanOptions mOptions;
-    // Whether the scan reads and keeps the digest cache (in cacheDirectory()).
-    bool mUseCache = true;
 
     // Live figures of this scan, readable from any thread at any time.
     const ScanProgress& progress() const { return mProgress; }

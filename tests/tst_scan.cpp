@@ -6,6 +6,7 @@
 #include "scan/contentreader.h"
 #include "scan/duplicatefinderthread.h"
 #include "scan/md5.h"
+#include "scan/scancache.h"
 #include "scan/sidebysidecomparer.h"
 #include "scanreference.h"
 
@@ -481,6 +482,25 @@ void ScanTest::sameEventsAsTheReference()
     for (auto it = expectedDigests.cbegin(); it != expectedDigests.cend(); ++it) {
         QCOMPARE(digests.value(it.key()).groupId, it.value().groupId);
         QCOMPARE(digests.value(it.key()).firstPath, it.value().firstPath);
+    }
+    // The same through a digest cache, as it is made and once it is warm.
+    ScanCache::setRacyMarginMs(50);
+    QTest::qWait(100);
+    for (int pass = 0; pass < 2; ++pass) {
+        ScanCache cache(root + "-cache");
+        cache.open();
+        QHash<QString, DigestEntry> cached;
+        ScanProgress progress;
+        QCOMPARE(describe(runScan(
+                              folders, filter, [] { return false; }, &progress, &cached,
+                              ScanOptions(), &cache),
+                          root),
+                 expected);
+        QCOMPARE(progress.filesFromCache > 0, pass == 1);
+        cache.save();
+        QCOMPARE(cached.size(), digests.size());
+        for (auto it = cached.cbegin(); it != cached.cend(); ++it)
+            QCOMPARE(it.value().firstPath, digests.value(it.key()).firstPath);
     }
     for (const QByteArray& path : raw)
         std::remove(path.constData());

@@ -70,16 +70,25 @@ QString ResultTally::marksText() const
         .arg(QLocale().toString(mMarked.size()), compactSize(mMarkedBytes));
 }
 
+QString ResultTally::cacheText(const ScanProgress& p) const
+{
+    const qint64 files = p.filesFromCache.load();
+    if (files == 0)
+        return QString();
+    return tr(" · %1 from the cache").arg(QLocale().toString(files));
+}
+
 QString ResultTally::text(const ScanProgress& p, qint64 elapsedMs) const
 {
     const QString elapsed = elapsedText(hasEnded() ? mEndMs : elapsedMs);
     switch (mEnd) {
     case End::Done:
-        return tr("Done in %1: ").arg(elapsed) + foundText() + marksText();
+        return tr("Done in %1: ").arg(elapsed) + foundText() + cacheText(p) + marksText();
     case End::Stopped:
-        return tr("Stopped after %1: ").arg(elapsed) + foundText() + marksText();
+        return tr("Stopped after %1: ").arg(elapsed) + foundText() + cacheText(p) + marksText();
     case End::Failed:
-        return tr("Failed after %1: %2: ").arg(elapsed, mFailure) + foundText() + marksText();
+        return tr("Failed after %1: %2: ").arg(elapsed, mFailure) + foundText() + cacheText(p) +
+               marksText();
     case End::Running:
         break;
     }
@@ -91,7 +100,7 @@ QString ResultTally::text(const ScanProgress& p, qint64 elapsedMs) const
                     locale.toString(p.filesToCompare.load()), compactSize(p.bytesCompared.load()),
                     compactSize(p.bytesToCompare.load()), locale.toString(p.groups.load()),
                     locale.toString(p.duplicates.load()), elapsed) +
-           marksText();
+           cacheText(p) + marksText();
 }
 
 } // namespace tarvik

@@ -44,6 +44,8 @@ public:
 private:
     QString foundText() const;
     QString marksText() const;
+    // How many files the digest cache spared reading, once there are any.
+    QString cacheText(const ScanProgress& p) const;
 
     int mCopyGroups = 0;
     qint64 mCopies = 0;
