@@ -44,11 +44,6 @@ quint64 keyCheck()
     return ContentReader::hashBytes(text, qint64(sizeof text));
 }
 
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("DigestCacheFile", text);
-}
-
 } // namespace
 
 namespace DigestCacheFile {
@@ -66,24 +61,25 @@ Load read(const QString& path, std::vector<CacheRecord>* records, QString* probl
     Header header;
     if (file.read(reinterpret_cast<char*>(&header), sizeof header) != qint64(sizeof header) ||
         std::memcmp(header.magic, kMagic, sizeof kMagic) != 0) {
-        *problem = tr("not a digest cache");
+        *problem = QCoreApplication::translate("tarvik::DigestCache", "not a digest cache");
         return Load::Refused;
     }
     if (header.byteOrder != kByteOrder || header.version != kVersion ||
         header.recordSize != sizeof(CacheRecord) || header.keyCheck != keyCheck()) {
-        *problem = tr("made by another version or machine");
+        *problem = QCoreApplication::translate("tarvik::DigestCache",
+                                               "made by another version or machine");
         return Load::Refused;
     }
     const qint64 bytes = qint64(header.count) * qint64(sizeof(CacheRecord));
     if (header.count > quint64(1) << 32 || file.size() != qint64(sizeof header) + bytes) {
-        *problem = tr("cut short");
+        *problem = QCoreApplication::translate("tarvik::DigestCache", "cut short");
         return Load::Refused;
     }
     records->resize(size_t(header.count));
     if (file.read(reinterpret_cast<char*>(records->data()), bytes) != bytes ||
         checksumOf(*records) != header.checksum) {
         records->clear();
-        *problem = tr("damaged");
+        *problem = QCoreApplication::translate("tarvik::DigestCache", "damaged");
         return Load::Refused;
     }
     return Load::Ok;

@@ -33,11 +33,6 @@ bool byIdentity(const CacheRecord& a, const CacheRecord& b)
     return a.device != b.device ? a.device < b.device : a.inode < b.inode;
 }
 
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("ScanCache", text);
-}
-
 } // namespace
 
 bool stampOf(const char* path, FileStamp* stamp)
@@ -128,7 +123,10 @@ void ScanCache::open()
     stampOf(QFile::encodeName(path).constData(), &mRead);
     QString problem;
     if (DigestCacheFile::read(path, &mRecords, &problem) == DigestCacheFile::Load::Refused)
-        mWarning = tr("the digest cache could not be used (%1); it is made anew").arg(problem);
+        mWarning =
+            QCoreApplication::translate("tarvik::DigestCache",
+                                        "the digest cache could not be used (%1); it is made anew")
+                .arg(problem);
     buildIndex();
 }
 
@@ -312,15 +310,21 @@ std::vector<CacheRecord> ScanCache::merge(std::vector<CacheRecord> ours,
 bool ScanCache::save()
 {
     if (!QDir().mkpath(mFolder)) {
-        mWarning = tr("the digest cache cannot be kept in %1").arg(mFolder);
+        mWarning = QCoreApplication::translate("tarvik::DigestCache",
+                                               "the digest cache cannot be kept in %1")
+                       .arg(mFolder);
         return false;
     }
     const QString path = mFolder + QLatin1Char('/') + QLatin1String(kFileName);
     QLockFile lock(path + QStringLiteral(".lock"));
     if (!lock.tryLock(kLockWaitMs)) {
         mWarning = lock.error() == QLockFile::LockFailedError
-                       ? tr("the digest cache is in use by another scan; it is left as it is")
-                       : tr("the digest cache cannot be kept in %1").arg(mFolder);
+                       ? QCoreApplication::translate(
+                             "tarvik::DigestCache",
+                             "the digest cache is in use by another scan; it is left as it is")
+                       : QCoreApplication::translate("tarvik::DigestCache",
+                                                     "the digest cache cannot be kept in %1")
+                             .arg(mFolder);
         return false;
     }
     // Another scan may have saved since this one read: keep what it learnt too.
@@ -338,7 +342,9 @@ bool ScanCache::save()
     const std::vector<CacheRecord> merged = merge(learnt(), old);
     QString problem;
     if (!DigestCacheFile::write(path, merged, &problem)) {
-        mWarning = tr("the digest cache could not be written (%1)").arg(problem);
+        mWarning = QCoreApplication::translate("tarvik::DigestCache",
+                                               "the digest cache could not be written (%1)")
+                       .arg(problem);
         return false;
     }
     return true;
