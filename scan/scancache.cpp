@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cstring>
+#include <new>
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
@@ -308,6 +309,19 @@ std::vector<CacheRecord> ScanCache::merge(std::vector<CacheRecord> ours,
 }
 
 bool ScanCache::save()
+{
+    // The scan's results are out: a cache too large for the memory left costs only itself.
+    try {
+        return merge();
+    } catch (const std::bad_alloc&) {
+        mWarning = QCoreApplication::translate("tarvik::DigestCache",
+                                               "the digest cache could not be written (%1)")
+                       .arg(QCoreApplication::translate("tarvik::DigestCache", "out of memory"));
+        return false;
+    }
+}
+
+bool ScanCache::merge()
 {
     if (!QDir().mkpath(mFolder)) {
         mWarning = QCoreApplication::translate("tarvik::DigestCache",

@@ -85,6 +85,8 @@ private:
     std::vector<CacheRecord> learnt() const;
     std::vector<CacheRecord> merge(std::vector<CacheRecord> ours,
                                    const std::vector<CacheRecord>& old) const;
+    // save() without its guard.
+    bool merge();
 
     QString mFolder;
     QString mWarning;

@@ -20,8 +20,9 @@ private slots:
 
 void TallyTest::text_data()
 {
-    QTest::addColumn<QString>("groups");  // each group's files: "size x count"
-    QTest::addColumn<QString>("changes"); // in order: +g.f marks, -g.f unmarks, xg.f removes
+    QTest::addColumn<QString>("groups"); // each group's files: "size x count"
+    // In order: +g.f marks, -g.f unmarks, xg.f removes; cN: N files came from the cache.
+    QTest::addColumn<QString>("changes");
     QTest::addColumn<ResultTally::End>("end");
     QTest::addColumn<QString>("text");
     using E = ResultTally::End;
@@ -34,6 +35,10 @@ void TallyTest::text_data()
     QTest::newRow("marks counted once; a removed row's mark goes with it")
         << groups << "+0.1 +0.1 +0.2 +2.1 +1.0 -1.0 x0.2" << E::Done
         << "Done in 3.2 s: 3 groups, 3 duplicate files, 5.9 KB reclaimable · 2 marked (1000 B)";
+    QTest::newRow("some from the cache")
+        << groups << "c12 +0.1" << E::Done
+        << "Done in 3.2 s: 3 groups, 4 duplicate files, 6.8 KB reclaimable · 12 from the cache"
+           " · 1 marked (1000 B)";
     QTest::newRow("failed") << groups << "" << E::Failed
                             << "Failed after 3.2 s: out of memory: 3 groups, 4 duplicate files, "
                                "6.8 KB reclaimable";
@@ -64,7 +69,12 @@ void TallyTest::text()
         for (int f = 0; f < counts.last(); ++f)
             tally.fileAdded(sizes.last(), f);
     }
+    ScanProgress progress;
     for (const QString& change : changes.split(' ', Qt::SkipEmptyParts)) {
+        if (change.startsWith('c')) {
+            progress.filesFromCache = change.mid(1).toLongLong();
+            continue;
+        }
         const int g = change.mid(1).section('.', 0, 0).toInt();
         const int f = change.section('.', 1).toInt();
         const auto* row = reinterpret_cast<const void*>(quintptr(1000 + 10 * g + f));
@@ -73,7 +83,6 @@ void TallyTest::text()
         else
             tally.setMarked(row, sizes[g], change.startsWith('+'));
     }
-    ScanProgress progress;
     progress.filesListed = 9;
     progress.bytesListed = 7300;
     progress.filesCompared = 4;
