@@ -25,13 +25,15 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import run_bench  # noqa: E402
 
 CACHE = "/tmp/tarvik-cache-bench/cache"
+# GNU time's report, apart from run_bench.py's own: both may run at once.
+run_bench.TIME_OUT = "/tmp/tarvik-cache-bench/time.txt"
 
 
 def timed(cmd, cold_tree=None):
     if cold_tree:
         run_bench.drop_cache(cold_tree)
     seconds, peak, cpu, out = run_bench.run(cmd)
-    return seconds, out
+    return seconds, peak, out
 
 
 def loadavg():
@@ -50,6 +52,7 @@ def main():
     ap.add_argument("--peers", default="jdupes,fdupes,rmlint")
     args = ap.parse_args()
     peers = [p for p in args.peers.split(",") if p]
+    os.makedirs(os.path.dirname(CACHE), exist_ok=True)
     print("load average before: %s" % loadavg(), flush=True)
     for name in args.trees.split(","):
         tree = run_bench.ensure_tree(args.root, name)
@@ -74,6 +77,7 @@ def main():
             order.append("rmlint --xattr rescan")
             subprocess.run(cmds["rmlint --xattr rescan"], stdout=subprocess.DEVNULL)
         times = {k: [] for k in order}
+        peaks = {k: [] for k in order}
         # Warm-up, and a cache for the first rescan.
         shutil.rmtree(CACHE, ignore_errors=True)
         timed(cmds["first, writing"])
@@ -81,11 +85,12 @@ def main():
             for key in order:
                 if key == "first, writing":
                     shutil.rmtree(CACHE, ignore_errors=True)
-                seconds, out = timed(cmds[key], xattr_tree if key.endswith("--xattr rescan") and
+                seconds, peak, out = timed(cmds[key], xattr_tree if key.endswith("--xattr rescan") and
                                      cold else cold)
                 if key == "rescan" and "from the cache: 0\n" in out:
                     sys.exit("the rescan did not use the cache")
                 times[key].append(seconds)
+                peaks[key].append(peak)
             print("%s run %d: %s" % (name, run + 1, ", ".join(
                 "%s %.3f" % (k, times[k][-1]) for k in order)), flush=True)
         med = {k: statistics.median(v) for k, v in times.items()}
@@ -97,6 +102,8 @@ def main():
         print("  rescan / find: %.2f" % (med["rescan"] / med["find"]))
         for p in peers + (["rmlint --xattr rescan"] if xattr_tree else []):
             print("  rescan / %s: %.2f" % (p, med["rescan"] / med[p]))
+        print("  peak memory (MB): %s" % ", ".join(
+            "%s %.1f" % (k, max(peaks[k]) / 1024) for k in order))
         print("  cache file: %d bytes" % os.path.getsize(os.path.join(CACHE, "digests.bin")),
               flush=True)
     print("load average after: %s" % loadavg())

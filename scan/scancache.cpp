@@ -123,7 +123,9 @@ void ScanCache::open()
     const QString path = mFolder + QLatin1Char('/') + QLatin1String(kFileName);
     stampOf(QFile::encodeName(path).constData(), &mRead);
     QString problem;
-    if (DigestCacheFile::read(path, &mRecords, &problem) == DigestCacheFile::Load::Refused)
+    const DigestCacheFile::Load load = DigestCacheFile::read(path, &mRecords, &problem);
+    mReadOk = load == DigestCacheFile::Load::Ok;
+    if (load == DigestCacheFile::Load::Refused)
         mWarning =
             QCoreApplication::translate("tarvik::DigestCache",
                                         "the digest cache could not be used (%1); it is made anew")
@@ -348,12 +350,18 @@ bool ScanCache::merge()
         (now.inode != mRead.inode || now.device != mRead.device || now.size != mRead.size ||
          now.mtimeNs != mRead.mtimeNs || now.ctimeNs != mRead.ctimeNs)) {
         QString ignored;
-        DigestCacheFile::read(path, &mRecords, &ignored);
+        mReadOk = DigestCacheFile::read(path, &mRecords, &ignored) == DigestCacheFile::Load::Ok;
     }
     std::vector<CacheRecord> old;
     old.swap(mRecords);
-    std::sort(old.begin(), old.end(), byIdentity);
+    if (!std::is_sorted(old.begin(), old.end(), byIdentity))
+        std::sort(old.begin(), old.end(), byIdentity);
     const std::vector<CacheRecord> merged = merge(learnt(), old);
+    // A rescan of unchanged files on the day of the last has nothing new to keep.
+    if (mReadOk && merged.size() == old.size() &&
+        (merged.empty() ||
+         std::memcmp(merged.data(), old.data(), merged.size() * sizeof(CacheRecord)) == 0))
+        return true;
     QString problem;
     if (!DigestCacheFile::write(path, merged, &problem)) {
         mWarning = QCoreApplication::translate("tarvik::DigestCache",

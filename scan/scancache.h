@@ -95,6 +95,7 @@ private:
     std::vector<CacheRecord> mRecords;
     // The cache file as it was read, to tell whether another scan has written it since.
     FileStamp mRead;
+    bool mReadOk = false;
     std::vector<quint32> mIndex;
     std::unique_ptr<Facts> mFacts;
 };
