@@ -13,6 +13,9 @@
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <sys/vfs.h>
+#endif
 
 namespace tarvik {
 
@@ -159,8 +162,31 @@ const CacheRecord* ScanCache::lookUp(quint64 device, quint64 inode) const
     return nullptr;
 }
 
-quint32 ScanCache::track(const FileStamp& stamp)
+// FAT and exFAT keep no status-change time: after a remount it is the modification time, so a
+// content changed with that time put back would look unchanged. FUSE may be either of them.
+bool ScanCache::keepsStamps(quint64 device, const char* path)
 {
+    const auto known = mDevices.find(device);
+    if (known != mDevices.end())
+        return known->second;
+    bool keeps = true;
+#ifdef Q_OS_LINUX
+    struct statfs fs;
+    if (::statfs(path, &fs) != 0)
+        return false;
+    const auto type = static_cast<unsigned long>(fs.f_type);
+    keeps = type != 0x4d44 && type != 0x2011bab0 && type != 0x65735546;
+#else
+    Q_UNUSED(path);
+#endif
+    mDevices.emplace(device, keeps);
+    return keeps;
+}
+
+quint32 ScanCache::track(const FileStamp& stamp, const char* pathOnDevice)
+{
+    if (!keepsStamps(stamp.device, pathOnDevice))
+        return 0;
     quint32 number = 0;
     Fact* f = mFacts->add(&number);
     if (!f)

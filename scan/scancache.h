@@ -14,6 +14,7 @@
 #include <QString>
 #include <atomic>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace tarvik {
@@ -56,8 +57,9 @@ public:
 
     // From here, for the engine.
 
-    // Feeding thread: a file about to be looked at; returns its number for FileRef::fact.
-    quint32 track(const FileStamp& stamp);
+    // Feeding thread: a file about to be looked at, and a path on its file system; returns its
+    // number for FileRef::fact, 0 where the file system keeps no stamp the cache could trust.
+    quint32 track(const FileStamp& stamp, const char* pathOnDevice);
     // Any thread holding the file: its record if the file is unchanged since, else null.
     const CacheRecord* known(const FileRef& file) const;
     // The worker holding the file's size: the token it shares with the files it was found
@@ -80,6 +82,7 @@ private:
     class Facts;
 
     Fact* fact(const FileRef& file) const;
+    bool keepsStamps(quint64 device, const char* path);
     const CacheRecord* lookUp(quint64 device, quint64 inode) const;
     void buildIndex();
     std::vector<CacheRecord> learnt() const;
@@ -96,6 +99,7 @@ private:
     // The cache file as it was read, to tell whether another scan has written it since.
     FileStamp mRead;
     bool mReadOk = false;
+    std::unordered_map<quint64, bool> mDevices;
     std::vector<quint32> mIndex;
     std::unique_ptr<Facts> mFacts;
 };

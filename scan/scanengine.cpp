@@ -64,7 +64,8 @@ quint32 ScanEngine::track(const ListedFile* listed, qint64 size)
 {
     if (!mCache || !listed || (listed->mtimeNs == 0 && listed->ctimeNs == 0))
         return 0;
-    return mCache->track({listed->device, listed->inode, size, listed->mtimeNs, listed->ctimeNs});
+    return mCache->track({listed->device, listed->inode, size, listed->mtimeNs, listed->ctimeNs},
+                         listed->folder->constData());
 }
 
 quint32 ScanEngine::trackFirst(const FileRef& first, qint64 size)
@@ -72,7 +73,7 @@ quint32 ScanEngine::trackFirst(const FileRef& first, qint64 size)
     FileStamp stamp;
     if (!mCache || !stampOf(mPaths.path(first, &mPathBuffer), &stamp) || stamp.size != size)
         return 0;
-    return mCache->track(stamp);
+    return mCache->track(stamp, mPathBuffer.c_str());
 }
 
 void ScanEngine::add(const char* folder, size_t folderSize, const char* name, size_t nameSize,
