@@ -33,7 +33,7 @@ def timed(cmd, cold_tree=None):
     if cold_tree:
         run_bench.drop_cache(cold_tree)
     seconds, peak, cpu, out = run_bench.run(cmd)
-    return seconds, peak, out
+    return seconds, peak, cpu, out
 
 
 def loadavg():
@@ -78,6 +78,7 @@ def main():
             subprocess.run(cmds["rmlint --xattr rescan"], stdout=subprocess.DEVNULL)
         times = {k: [] for k in order}
         peaks = {k: [] for k in order}
+        cpus = {k: [] for k in order}
         # Warm-up, and a cache for the first rescan.
         shutil.rmtree(CACHE, ignore_errors=True)
         timed(cmds["first, writing"])
@@ -85,12 +86,13 @@ def main():
             for key in order:
                 if key == "first, writing":
                     shutil.rmtree(CACHE, ignore_errors=True)
-                seconds, peak, out = timed(cmds[key], xattr_tree if key.endswith("--xattr rescan") and
+                seconds, peak, cpu, out = timed(cmds[key], xattr_tree if key.endswith("--xattr rescan") and
                                      cold else cold)
                 if key == "rescan" and "from the cache: 0\n" in out:
                     sys.exit("the rescan did not use the cache")
                 times[key].append(seconds)
                 peaks[key].append(peak)
+                cpus[key].append(cpu)
             print("%s run %d: %s" % (name, run + 1, ", ".join(
                 "%s %.3f" % (k, times[k][-1]) for k in order)), flush=True)
         med = {k: statistics.median(v) for k, v in times.items()}
@@ -102,6 +104,10 @@ def main():
         print("  rescan / find: %.2f" % (med["rescan"] / med["find"]))
         for p in peers + (["rmlint --xattr rescan"] if xattr_tree else []):
             print("  rescan / %s: %.2f" % (p, med["rescan"] / med[p]))
+        cpu = {k: statistics.median(v) for k, v in cpus.items()}
+        print("  CPU time (s, medians): %s" % ", ".join("%s %.2f" % (k, cpu[k]) for k in order))
+        print("  CPU, rescan / find: %.2f; first writing / no cache: %.2f" % (
+            cpu["rescan"] / cpu["find"], cpu["first, writing"] / cpu["no cache"]))
         print("  peak memory (MB): %s" % ", ".join(
             "%s %.1f" % (k, max(peaks[k]) / 1024) for k in order))
         print("  cache file: %d bytes" % os.path.getsize(os.path.join(CACHE, "digests.bin")),

@@ -289,7 +289,13 @@ std::vector<CacheRecord> ScanCache::learnt() const
             r.token = 0;
         ours.push_back(r);
     }
-    std::stable_sort(ours.begin(), ours.end(), byIdentity);
+    // A file met twice (the first of a size is looked at again when the second comes) keeps
+    // its latest stamp: merge() takes the last of a kind.
+    std::sort(ours.begin(), ours.end(), [](const CacheRecord& a, const CacheRecord& b) {
+        if (a.device != b.device || a.inode != b.inode)
+            return byIdentity(a, b);
+        return a.ctimeNs != b.ctimeNs ? a.ctimeNs < b.ctimeNs : a.mtimeNs < b.mtimeNs;
+    });
     return ours;
 }
 
@@ -308,7 +314,7 @@ std::vector<CacheRecord> ScanCache::merge(std::vector<CacheRecord> ours,
             ++o;
             continue;
         }
-        // A file met twice (listed under two roots is met once, but be safe): the last word.
+        // A file met twice: its latest stamp.
         auto last = n;
         while (last + 1 != ours.end() && !byIdentity(*last, *(last + 1)))
             ++last;
