@@ -4,7 +4,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace tarvik {
@@ -85,10 +86,13 @@ Load read(const QString& path, std::vector<CacheRecord>* records, QString* probl
     return Load::Ok;
 }
 
+// Not synced to the disk before the rename: a cache lost in a crash is only made again, and a
+// file cut short by one is refused whole.
 bool write(const QString& path, const std::vector<CacheRecord>& records, QString* problem)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    const QString fresh = path + QStringLiteral(".new-%1").arg(QCoreApplication::applicationPid());
+    QFile file(fresh);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         *problem = file.errorString();
         return false;
     }
@@ -105,8 +109,20 @@ bool write(const QString& path, const std::vector<CacheRecord>& records, QString
     if (file.write(reinterpret_cast<const char*>(&header), sizeof header) !=
             qint64(sizeof header) ||
         file.write(reinterpret_cast<const char*>(records.data()), bytes) != bytes ||
-        !file.commit()) {
+        !file.flush()) {
         *problem = file.errorString();
+        file.close();
+        QFile::remove(fresh);
+        return false;
+    }
+    file.close();
+#ifdef Q_OS_WIN
+    QFile::remove(path);
+#endif
+    if (std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()) !=
+        0) {
+        *problem = QString::fromLocal8Bit(std::strerror(errno));
+        QFile::remove(fresh);
         return false;
     }
     return true;

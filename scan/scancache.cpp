@@ -198,12 +198,17 @@ quint32 ScanCache::track(const FileStamp& stamp, const char* pathOnDevice)
     f->now.ctimeNs = stamp.ctimeNs;
     const CacheRecord* r = lookUp(stamp.device, stamp.inode);
     if (r && r->sameStamp(f->now)) {
+        if (r->seenDay != mToday)
+            mChanged = true;
         f->cached = quint32(r - mRecords.data()) + 1;
         f->now.key = r->key;
         f->now.token = r->token;
         std::memcpy(f->now.md5, r->md5, sizeof r->md5);
         f->hasKey = r->flags & CacheRecord::HasKey;
         f->hasMd5 = r->flags & CacheRecord::HasMd5;
+    } else {
+        // A new file, or a record to replace or drop.
+        mChanged = true;
     }
     return number;
 }
@@ -231,7 +236,10 @@ void ScanCache::learnKey(const FileRef& file, quint64 key)
     if (!f)
         return;
     // Read bytes that disagree with the record: the record is not to be believed.
-    if (f->hasKey && f->now.key != key) {
+    if (f->hasKey && f->now.key == key)
+        return;
+    mChanged = true;
+    if (f->hasKey) {
         f->now.token = 0;
         f->hasMd5 = false;
     }
@@ -242,16 +250,21 @@ void ScanCache::learnKey(const FileRef& file, quint64 key)
 void ScanCache::learnEqual(const FileRef& first, const FileRef& file, quint64 token)
 {
     for (const FileRef& one : {first, file}) {
-        if (Fact* f = fact(one))
+        Fact* f = fact(one);
+        if (f && f->now.token != token) {
             f->now.token = token;
+            mChanged = true;
+        }
     }
 }
 
 void ScanCache::learnDigest(const FileRef& first, const QByteArray& md5)
 {
     Fact* f = fact(first);
-    if (!f || md5.size() != int(sizeof f->now.md5))
+    if (!f || md5.size() != int(sizeof f->now.md5) ||
+        (f->hasMd5 && std::memcmp(f->now.md5, md5.constData(), sizeof f->now.md5) == 0))
         return;
+    mChanged = true;
     std::memcpy(f->now.md5, md5.constData(), sizeof f->now.md5);
     f->hasMd5 = true;
 }
@@ -357,6 +370,9 @@ bool ScanCache::save()
 
 bool ScanCache::merge()
 {
+    // A rescan of unchanged files, on the day of the last: nothing to keep.
+    if (mReadOk && !mChanged)
+        return true;
     if (!QDir().mkpath(mFolder)) {
         mWarning = QCoreApplication::translate("tarvik::DigestCache",
                                                "the digest cache cannot be kept in %1")

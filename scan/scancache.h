@@ -99,6 +99,8 @@ private:
     // The cache file as it was read, to tell whether another scan has written it since.
     FileStamp mRead;
     bool mReadOk = false;
+    // Something learnt differs from what the cache holds, or a record's day is not today's.
+    std::atomic<bool> mChanged{false};
     std::unordered_map<quint64, bool> mDevices;
     std::vector<quint32> mIndex;
     std::unique_ptr<Facts> mFacts;

@@ -254,6 +254,8 @@ void CacheTest::cacheNeverNeeded()
     QTest::qWait(2 * kMarginMs);
     const QStringList folders{root};
     scan(folders, folder);
+    // Something new to keep.
+    QVERIFY(makeTree(root, {"z/new1=new", "z/new2=new"}));
     QLockFile lock(file + ".lock");
     if (how == "missing") {
         QVERIFY(QFile::remove(file));
