@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scan/scanoptions.h"
 #include "ui/fileitem.h"
 #include "ui/resulttally.h"
 
@@ -44,6 +45,7 @@ public:
 
     void setFolders(const QStringList& folders);
     void setFilter(const QString& filter);
+    void setOptions(const ScanOptions& options);
     void startScan();
 
 signals:
@@ -79,6 +81,7 @@ private:
     QVBoxLayout* mLayout;
     QStringList mFolders;
     QString mFilter;
+    ScanOptions mOptions;
     QFrame* mToolBar;
     QHBoxLayout* mToolBarLayout;
     QToolButton* mBackButton;
