@@ -77,6 +77,39 @@ bool SideBySideComparer::compareBlock(Comparison& c, char* first)
     return true;
 }
 
+// Whole blocks in the lanes, as many as every piece left has, until none has a whole block
+// left; then the last bytes of the files that end here, one by one.
+void SideBySideComparer::digest(std::vector<Piece>& pieces)
+{
+    std::vector<Md5*> lanes;
+    std::vector<const char*> data;
+    for (;;) {
+        lanes.clear();
+        data.clear();
+        qint64 blocks = kStep;
+        for (const Piece& p : pieces) {
+            if (p.size < 64)
+                continue;
+            lanes.push_back(p.md5);
+            data.push_back(p.at);
+            blocks = qMin(blocks, p.size / 64);
+        }
+        if (lanes.empty())
+            break;
+        Md5::addBlocks(lanes.data(), data.data(), int(lanes.size()), size_t(blocks));
+        for (Piece& p : pieces) {
+            if (p.size >= 64) {
+                p.at += blocks * 64;
+                p.size -= blocks * 64;
+            }
+        }
+    }
+    for (const Piece& p : pieces) {
+        if (p.size > 0)
+            p.md5->add(p.at, size_t(p.size));
+    }
+}
+
 void SideBySideComparer::advance(Comparison* const* list, int count, int steps)
 {
     Q_ASSERT(count <= Md5::lanes());
@@ -89,8 +122,7 @@ void SideBySideComparer::advance(Comparison* const* list, int count, int steps)
         if (!list[i]->done && !list[i]->a)
             open(*list[i]);
     }
-    std::vector<Md5*> lanes;
-    std::vector<const char*> blocks;
+    std::vector<Piece> pieces;
     for (int step = 0; step < steps; ++step) {
         if (stopRequested()) {
             for (int i = 0; i < count; ++i) {
@@ -99,30 +131,17 @@ void SideBySideComparer::advance(Comparison* const* list, int count, int steps)
             }
             return;
         }
-        lanes.clear();
-        blocks.clear();
+        pieces.clear();
         for (int i = 0; i < count; ++i) {
             Comparison& c = *list[i];
             if (c.done)
                 continue;
             char* first = mFirstBlocks.data() + size_t(i) * size_t(kStep + 1);
             const qint64 from = c.offset;
-            if (!compareBlock(c, first))
-                continue;
-            if (c.wantDigest) {
-                // Whole steps go through the lanes together; a file's last piece alone.
-                if (c.offset - from == kStep) {
-                    lanes.push_back(&c.md5);
-                    blocks.push_back(first);
-                } else {
-                    c.md5.add(first, size_t(c.offset - from));
-                }
-            }
+            if (compareBlock(c, first) && c.wantDigest)
+                pieces.push_back({&c.md5, first, c.offset - from});
         }
-        if (lanes.size() > 1)
-            Md5::addBlocks(lanes.data(), blocks.data(), int(lanes.size()), size_t(kStep / 64));
-        else if (lanes.size() == 1)
-            lanes[0]->add(blocks[0], size_t(kStep));
+        digest(pieces);
         bool running = false;
         for (int i = 0; i < count; ++i) {
             Comparison& c = *list[i];

@@ -57,7 +57,16 @@ public:
     void advance(Comparison* const* list, int count, int steps);
 
 private:
+    // Bytes of one first file just compared, for its MD5.
+    struct Piece
+    {
+        Md5* md5;
+        const char* at;
+        qint64 size;
+    };
+
     bool open(Comparison& c);
+    void digest(std::vector<Piece>& pieces);
     // One block of the comparison into its buffer; false once it has a verdict.
     bool compareBlock(Comparison& c, char* first);
     void finish(Comparison& c, ContentReader::Match match);
