@@ -37,12 +37,7 @@ QIcon iconFor(const QFileInfo& info)
     return found.value();
 }
 
-// What a replaced file's row says of its storage, in its size column and its tooltip.
-QString storageWord(quint8 storage)
-{
-    return storage == FileItem::HardLink ? pageText("link") : pageText("shared");
-}
-
+// What a replaced file's row says of its storage in its tooltip.
 QString storageLine(quint8 storage)
 {
     return storage == FileItem::HardLink ? pageText("Storage: a hard link to a kept copy")
@@ -93,9 +88,6 @@ QVariant FileItem::data(int column, int role) const
         case 0:
             return QFileInfo(mPath).fileName();
         case 1:
-            if (mStorage != OwnStorage)
-                return sizeToString(qMax<qint64>(0, mStamp.size)) + QStringLiteral(" · ") +
-                       storageWord(mStorage);
             return sizeToString(qMax<qint64>(0, mStamp.size));
         case 2:
             return createdText();

@@ -47,8 +47,6 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
     Q_UNUSED(QT_TR_NOOP("Created: "))
     Q_UNUSED(QT_TR_NOOP("Modified: "))
     Q_UNUSED(QT_TR_NOOP("Location: "))
-    Q_UNUSED(QT_TR_NOOP("link"))
-    Q_UNUSED(QT_TR_NOOP("shared"))
     Q_UNUSED(QT_TR_NOOP("Storage: a hard link to a kept copy"))
     Q_UNUSED(QT_TR_NOOP("Storage: shared with a kept copy"))
 
