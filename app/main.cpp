@@ -1,3 +1,4 @@
+#include "app/failurereport.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "core/appdirs.h"
@@ -5,15 +6,14 @@
 
 #include <QApplication>
 #include <QFontDatabase>
-#include <exception>
 
 int main(int argc, char* argv[])
 {
-    try {
+    return tarvik::reportingFailure("tarvik", -1, [&] {
         Q_INIT_RESOURCE(resource);
 
-        QCoreApplication::setLibraryPaths(
-            tarvik::pluginSearchPaths(QCoreApplication::libraryPaths()));
+        QCoreApplication::setLibraryPaths(tarvik::pluginSearchPaths(
+            QCoreApplication::libraryPaths(), tarvik::executableFolder(argc > 0 ? argv[0] : "")));
 
         QApplication app(argc, argv);
         app.setStyleSheet(tarvik::readTextFile(QStringLiteral(":/resource/style.css")));
@@ -25,7 +25,5 @@ int main(int argc, char* argv[])
         tarvik::MainWindow window;
         window.show();
         return app.exec();
-    } catch (const std::exception&) {
-        return -1;
-    }
+    });
 }

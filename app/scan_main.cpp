@@ -1,21 +1,22 @@
 // tarvik-scan: the scan of the window without the window, for scripts and terminals.
 
+#include "app/failurereport.h"
 #include "scan/folderwalk.h"
+#include "scan/outputtarget.h"
 #include "scan/resultexport.h"
 #include "scan/scanengine.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QThread>
+#include <QTimer>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
-#include <mutex>
-#include <thread>
+#include <exception>
+#include <memory>
+#include <optional>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -32,6 +33,7 @@ enum ExitCode {
     kExitWriteFailed = 1,
     kExitUsage = 2,
     kExitBadFolder = 3,
+    kExitFailed = 4,
     kExitSignalBase = 128,
 };
 
@@ -50,8 +52,10 @@ const char kHelp[] =
     "                       line after each group; a name holding a newline is ambiguous\n"
     "                     csv: a header, then group,md5,size,path,modified for each file\n"
     "                     json: {\"groups\": [{number, md5, size, files: [{path, modified}]}]}\n"
-    "  --output FILE      write to FILE, replacing it only once complete (default: standard\n"
-    "                     output; '-' is standard output too)\n"
+    "  --output FILE      write to FILE (default: standard output; '-' is standard output\n"
+    "                       too). A file is replaced only once complete, and a link to one\n"
+    "                       stays a link; a device or named pipe is written into, never\n"
+    "                       replaced; a folder, a link to nothing and a disk are refused\n"
     "  -h, --help         show this help\n"
     "\n"
     "Progress goes to standard error when it is a terminal.\n"
@@ -61,6 +65,7 @@ const char kHelp[] =
     "  1    the output could not be written\n"
     "  2    bad command line: unknown option, missing value, unknown format, no folder\n"
     "  3    a folder does not exist or is not a folder\n"
+    "  4    the scan or the writing failed for another reason, such as memory running out\n"
     "  130  stopped by Ctrl-C (SIGINT), 143 stopped by SIGTERM; FILE was left as it was\n";
 
 std::atomic<int> gSignal{0};
@@ -106,67 +111,17 @@ QString amount(qint64 bytes)
            QLatin1String(units[unit]);
 }
 
-// One line on a terminal's standard error, rewritten a few times a second.
-class ProgressLine
+// What the command line asks for.
+struct Options
 {
-public:
-    explicit ProgressLine(const ScanProgress& progress) : mProgress(progress)
-    {
-        mThread = std::thread([this] { run(); });
-    }
-
-    ~ProgressLine()
-    {
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            mDone = true;
-        }
-        mWake.notify_all();
-        mThread.join();
-        std::fputs("\r\x1b[K", stderr);
-    }
-
-    void setWriting() { mWriting = true; }
-
-private:
-    void run()
-    {
-        std::unique_lock<std::mutex> lock(mMutex);
-        while (!mWake.wait_for(lock, std::chrono::milliseconds(200), [this] { return mDone; })) {
-            std::fputs(qPrintable(QStringLiteral("\r\x1b[K") + text()), stderr);
-            std::fflush(stderr);
-        }
-    }
-
-    QString text() const
-    {
-        const ScanProgress& p = mProgress;
-        const QString found = QStringLiteral("; %1 groups, %2 duplicates")
-                                  .arg(p.groups.load())
-                                  .arg(p.duplicates.load());
-        if (mWriting)
-            return QStringLiteral("writing") + found;
-        if (!p.walkDone)
-            return QStringLiteral("listing: %1 files, %2")
-                       .arg(p.filesListed.load())
-                       .arg(amount(p.bytesListed)) +
-                   found;
-        return QStringLiteral("comparing: %1 of %2 files, %3 of %4")
-                   .arg(p.filesCompared.load())
-                   .arg(p.filesToCompare.load())
-                   .arg(amount(p.bytesCompared), amount(p.bytesToCompare)) +
-               found;
-    }
-
-    const ScanProgress& mProgress;
-    std::atomic<bool> mWriting{false};
-    std::mutex mMutex;
-    std::condition_variable mWake;
-    bool mDone = false;
-    std::thread mThread;
+    QStringList folders;
+    QString filter;
+    ExportFormat format = ExportFormat::Text;
+    QString output = QStringLiteral("-");
 };
 
-int run(const QStringList& arguments)
+// Fills options from the command line. Otherwise the exit code, its message written.
+std::optional<int> parseOptions(const QStringList& arguments, Options* options)
 {
     QCommandLineParser parser;
     const QCommandLineOption filterOption(QStringLiteral("filter"), QString(),
@@ -186,74 +141,141 @@ int run(const QStringList& arguments)
         std::fputs(kHelp, stdout);
         return kExitOk;
     }
-    ExportFormat format = ExportFormat::Text;
     const QString formatName = parser.value(formatOption);
-    if (!exportFormatFromName(formatName, &format))
+    if (!exportFormatFromName(formatName, &options->format))
         return fail(kExitUsage,
                     QStringLiteral("unknown format '%1': use text, csv or json").arg(formatName));
-    const QStringList folders = parser.positionalArguments();
-    if (folders.isEmpty())
+    options->folders = parser.positionalArguments();
+    if (options->folders.isEmpty())
         return fail(kExitUsage, QStringLiteral("no folder given (see --help)"));
-    for (const QString& folder : folders) {
+    for (const QString& folder : qAsConst(options->folders)) {
         const QFileInfo info(folder);
         if (!info.exists())
             return fail(kExitBadFolder, QStringLiteral("no such folder: '%1'").arg(folder));
         if (!info.isDir())
             return fail(kExitBadFolder, QStringLiteral("not a folder: '%1'").arg(folder));
     }
-    const QString output = parser.value(outputOption);
-    const bool toFile = parser.isSet(outputOption) && output != QLatin1String("-");
-    if (toFile) {
-        // Before a long scan, not after it; the probe leaves nothing behind.
-        QSaveFile probe(output);
-        if (!probe.open(QIODevice::WriteOnly))
-            return fail(kExitWriteFailed,
-                        QStringLiteral("cannot write '%1': %2").arg(output, probe.errorString()));
-        probe.cancelWriting();
+    options->filter = parser.value(filterOption);
+    if (parser.isSet(outputOption))
+        options->output = parser.value(outputOption);
+    return std::nullopt;
+}
+
+// The scan and the writing of its groups, run on a thread of their own while the main thread
+// shows the progress.
+struct ScanJob
+{
+    explicit ScanJob(const Options& given) : options(given) {}
+
+    const Options& options;
+    ScanProgress progress;
+    std::atomic<bool> writing{false};
+    bool written = false;
+    QString error;
+    std::exception_ptr failure;
+
+    void run()
+    {
+        try {
+            const StopCheck stop = [] { return stopped(); };
+            ResultCollector collector;
+            QHash<QString, DigestEntry> digests;
+            {
+                ScanEngine engine(
+                    stop,
+                    [&collector](const QUuid& groupId, const QString& firstPath,
+                                 const QString& path) {
+                        collector.add(groupId, firstPath, path);
+                        return true;
+                    },
+                    &digests, &progress);
+                scanFolders(options.folders, options.filter, engine, stop);
+            }
+            if (stopped())
+                return;
+            writing = true;
+            written = saveResults(options.output, collector.groups(digests), options.format, &error,
+                                  stop);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+};
+
+// One line on a terminal's standard error, rewritten a few times a second.
+class ProgressLine
+{
+public:
+    explicit ProgressLine(const ScanJob& job) : mJob(job)
+    {
+        QObject::connect(&mTimer, &QTimer::timeout, &mTimer, [this] {
+            std::fputs(qPrintable(QStringLiteral("\r\x1b[K") + text()), stderr);
+            std::fflush(stderr);
+        });
+        mTimer.start(200);
     }
 
-    ResultCollector collector;
-    QHash<QString, DigestEntry> digests;
-    ScanProgress progress;
+    ~ProgressLine() { std::fputs("\r\x1b[K", stderr); }
+
+private:
+    QString text() const
+    {
+        const ScanProgress& p = mJob.progress;
+        const QString found = QStringLiteral("; %1 groups, %2 duplicates")
+                                  .arg(p.groups.load())
+                                  .arg(p.duplicates.load());
+        if (mJob.writing)
+            return QStringLiteral("writing") + found;
+        if (!p.walkDone)
+            return QStringLiteral("listing: %1 files, %2")
+                       .arg(p.filesListed.load())
+                       .arg(amount(p.bytesListed)) +
+                   found;
+        return QStringLiteral("comparing: %1 of %2 files, %3 of %4")
+                   .arg(p.filesCompared.load())
+                   .arg(p.filesToCompare.load())
+                   .arg(amount(p.bytesCompared), amount(p.bytesToCompare)) +
+               found;
+    }
+
+    const ScanJob& mJob;
+    QTimer mTimer;
+};
+
+int run(const QStringList& arguments)
+{
+    Options options;
+    if (const std::optional<int> code = parseOptions(arguments, &options))
+        return *code;
+    // Before a long scan, not after it.
+    QString error;
+    if (!checkOutput(options.output, &error))
+        return fail(kExitWriteFailed,
+                    QStringLiteral("cannot write '%1': %2").arg(options.output, error));
+
+    ScanJob job(options);
+    const std::unique_ptr<QThread> thread(QThread::create([&job] { job.run(); }));
+    QObject::connect(thread.get(), &QThread::finished, QCoreApplication::instance(),
+                     &QCoreApplication::quit);
     std::unique_ptr<ProgressLine> line;
     if (stderrIsTerminal())
-        line = std::make_unique<ProgressLine>(progress);
-    const StopCheck stop = [] { return stopped(); };
-    {
-        ScanEngine engine(
-            stop,
-            [&collector](const QUuid& groupId, const QString& firstPath, const QString& path) {
-                collector.add(groupId, firstPath, path);
-                return true;
-            },
-            &digests, &progress);
-        scanFolders(folders, parser.value(filterOption), engine, stop);
-    }
-    if (stopped())
-        return kExitSignalBase + gSignal.load();
-
-    if (line)
-        line->setWriting();
-    const QVector<ExportedGroup> groups = collector.groups(digests);
-    QString error;
-    bool written = false;
-    if (toFile) {
-        written = saveResults(output, groups, format, &error, stop);
-    } else {
-        QFile out;
-        written = out.open(stdout, QIODevice::WriteOnly) &&
-                  writeResults(&out, groups, format, stop) && out.flush();
-        error = out.errorString();
-    }
+        line = std::make_unique<ProgressLine>(job);
+    thread->start();
+    if (!thread->isRunning() && !thread->isFinished())
+        return fail(kExitFailed, QStringLiteral("cannot start the scan's thread"));
+    QCoreApplication::exec();
+    thread->wait();
     line.reset();
+
+    if (job.failure)
+        std::rethrow_exception(job.failure);
     // A stop that came once all was written changes nothing.
-    if (written)
+    if (job.written)
         return kExitOk;
     if (stopped())
         return kExitSignalBase + gSignal.load();
-    return fail(
-        kExitWriteFailed,
-        QStringLiteral("cannot write '%1': %2").arg(toFile ? output : QStringLiteral("-"), error));
+    return fail(kExitWriteFailed,
+                QStringLiteral("cannot write '%1': %2").arg(options.output, job.error));
 }
 
 } // namespace
@@ -262,7 +284,9 @@ int main(int argc, char* argv[])
 {
     std::signal(SIGINT, onStopSignal);
     std::signal(SIGTERM, onStopSignal);
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("tarvik-scan"));
-    return run(QCoreApplication::arguments());
+    return tarvik::reportingFailure("tarvik-scan", kExitFailed, [&] {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("tarvik-scan"));
+        return run(QCoreApplication::arguments());
+    });
 }

@@ -1,8 +1,16 @@
 #include "app/startup.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLatin1String>
+#include <QStandardPaths>
+
+#ifdef Q_OS_WIN
+#include <iterator>
+#include <qt_windows.h>
+#endif
 
 namespace tarvik {
 
@@ -17,11 +25,43 @@ QString readTextFile(const QString& path)
     return QLatin1String(bytes.constData(), length);
 }
 
-QStringList pluginSearchPaths(const QStringList& defaultPaths)
+QString executableFolder(const char* argv0)
+{
+#if defined(Q_OS_WIN)
+    wchar_t buffer[32768];
+    const DWORD size = GetModuleFileNameW(nullptr, buffer, DWORD(std::size(buffer)));
+    if (size > 0 && size < std::size(buffer))
+        return QFileInfo(QDir::fromNativeSeparators(QString::fromWCharArray(buffer, int(size))))
+            .absolutePath();
+#elif defined(Q_OS_LINUX)
+    const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    if (!exe.isEmpty() && QFileInfo(exe).isFile())
+        return QFileInfo(exe).absolutePath();
+#endif
+    return executableFolderFromArgv0(QFile::decodeName(argv0));
+}
+
+QString executableFolderFromArgv0(const QString& argv0)
+{
+    if (argv0.isEmpty())
+        return QString();
+    QString path = argv0;
+    if (!argv0.contains(QLatin1Char('/')) && !argv0.contains(QDir::separator())) {
+        path = QStandardPaths::findExecutable(argv0);
+        if (path.isEmpty())
+            return QString();
+    }
+    return QDir::cleanPath(QFileInfo(path).absolutePath());
+}
+
+QStringList pluginSearchPaths(const QStringList& defaultPaths, const QString& executableFolder)
 {
     QStringList paths = defaultPaths;
-    paths << QStringLiteral(".") << QStringLiteral("platforms") << QStringLiteral("sqldrivers")
-          << QStringLiteral("imageformats");
+    if (executableFolder.isEmpty())
+        return paths;
+    const QDir folder(executableFolder);
+    for (const char* name : {".", "platforms", "sqldrivers", "imageformats"})
+        paths << QDir::cleanPath(folder.absoluteFilePath(QLatin1String(name)));
     return paths;
 }
 

@@ -1,8 +1,13 @@
 #include "scan/resultexport.h"
 
+#include "scan/outputtarget.h"
+
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QSaveFile>
+#include <cstdio>
 
 namespace tarvik {
 
@@ -272,8 +277,27 @@ bool writeResults(QIODevice* out, const QVector<ExportedGroup>& groups, ExportFo
     return false;
 }
 
-bool saveResults(const QString& path, const QVector<ExportedGroup>& groups, ExportFormat format,
+namespace {
+
+bool saveInPlace(QFile* file, const QVector<ExportedGroup>& groups, ExportFormat format,
                  QString* error, const StopCheck& stop)
+{
+    if (writeResults(file, groups, format, stop) && file->flush()) {
+        error->clear();
+        return true;
+    }
+    if (stop && stop())
+        error->clear();
+    else if (file->error() != QFileDevice::NoError)
+        *error = file->errorString();
+    else // a short write: Qt keeps no reason for it
+        *error = QCoreApplication::translate("tarvik::OutputTarget",
+                                             "Only a part was written; the reader may have left.");
+    return false;
+}
+
+bool saveReplacing(const QString& path, const QVector<ExportedGroup>& groups, ExportFormat format,
+                   QString* error, const StopCheck& stop)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -291,6 +315,35 @@ bool saveResults(const QString& path, const QVector<ExportedGroup>& groups, Expo
     }
     error->clear();
     return true;
+}
+
+} // namespace
+
+bool saveResults(const QString& path, const QVector<ExportedGroup>& groups, ExportFormat format,
+                 QString* error, const StopCheck& stop)
+{
+    const OutputTarget target = outputTarget(path);
+    switch (target.kind) {
+    case OutputTarget::File:
+        return saveReplacing(target.path, groups, format, error, stop);
+    case OutputTarget::StandardOutput: {
+        QFile out;
+        if (out.open(stdout, QIODevice::WriteOnly))
+            return saveInPlace(&out, groups, format, error, stop);
+        *error = out.errorString();
+        return false;
+    }
+    case OutputTarget::Stream: {
+        QFile out;
+        if (!openStream(target, &out, error, stop))
+            return false;
+        return withoutPipeSignal([&] { return saveInPlace(&out, groups, format, error, stop); });
+    }
+    case OutputTarget::Refused:
+        break;
+    }
+    *error = target.problem;
+    return false;
 }
 
 void ResultCollector::add(const QUuid& groupId, const QString& firstPath, const QString& path)

@@ -43,9 +43,11 @@ QHash<QUuid, QString> md5ByGroup(const QHash<QString, DigestEntry>& digests);
 bool writeResults(QIODevice* out, const QVector<ExportedGroup>& groups, ExportFormat format,
                   const StopCheck& stop = StopCheck());
 
-// Writes the groups to a temporary file beside path and renames it over path only once it is
-// complete, so a failed or stopped save leaves an existing file as it was. On failure error
-// says why (empty when stopped).
+// Writes the groups to path. A plain file (or none yet) is written beside and renamed over
+// path only once complete, so a failed or stopped save leaves an existing file as it was; a
+// link is followed, and stays a link. A device or named pipe is written into as it is, never
+// replaced; "-" is standard output. A folder, a link to nothing and a disk device are refused.
+// On failure error says why (empty when stopped).
 bool saveResults(const QString& path, const QVector<ExportedGroup>& groups, ExportFormat format,
                  QString* error, const StopCheck& stop = StopCheck());
 

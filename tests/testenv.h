@@ -11,6 +11,8 @@
 
 #include <QMutex>
 #include <QtTest>
+#include <cstdio>
+#include <functional>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -137,6 +139,25 @@ inline QString freshRoot()
     QDir().mkpath(root);
     return root;
 }
+
+#ifdef Q_OS_UNIX
+// What this process writes to the file descriptor fd (1, 2) while action runs.
+inline QByteArray capturedOutput(int fd, const std::function<void()>& action)
+{
+    QTemporaryFile file;
+    if (!file.open())
+        return "(cannot capture)";
+    std::fflush(nullptr);
+    const int saved = ::dup(fd);
+    ::dup2(file.handle(), fd);
+    action();
+    std::fflush(nullptr);
+    ::dup2(saved, fd);
+    ::close(saved);
+    file.seek(0);
+    return file.readAll();
+}
+#endif
 
 class PrivateHome
 {

@@ -11,7 +11,11 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace tarvik;
 using namespace tarvik::test;
@@ -149,6 +153,25 @@ struct FileSizeLimit
     ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
 };
 
+// What each entry of root is: a file with its content, a link with its target, a pipe, a
+// folder or a device.
+QMap<QString, QString> entriesOf(const QString& root)
+{
+    QMap<QString, QString> entries;
+    for (const QFileInfo& info : QDir(root).entryInfoList(QDir::AllEntries | QDir::System |
+                                                          QDir::Hidden | QDir::NoDotAndDotDot)) {
+        struct stat st;
+        ::lstat(QFile::encodeName(info.filePath()).constData(), &st);
+        entries[info.fileName()] = S_ISLNK(st.st_mode)    ? "link to " + info.symLinkTarget()
+                                   : S_ISREG(st.st_mode)  ? "file " + contentOf(info.filePath())
+                                   : S_ISFIFO(st.st_mode) ? "pipe"
+                                   : S_ISDIR(st.st_mode)  ? "folder"
+                                   : S_ISCHR(st.st_mode)  ? "device"
+                                                          : "other";
+    }
+    return entries;
+}
+
 } // namespace
 
 class ExportTest : public QObject
@@ -161,6 +184,8 @@ private slots:
     void formatsKeepOddNames();
     void failedSaveKeepsOldFile_data();
     void failedSaveKeepsOldFile();
+    void outputGoesIntoWhatItNames_data();
+    void outputGoesIntoWhatItNames();
     void scanToolRejectsBadInput_data();
     void scanToolRejectsBadInput();
     void scanToolFindsTheEngineGroups();
@@ -225,6 +250,83 @@ void ExportTest::failedSaveKeepsOldFile()
     QCOMPARE(QDir(root + "/ro").entryList(QDir::Files), QStringList("old.csv"));
     QVERIFY(QFileInfo(root + "/dir").isDir());
     QCOMPARE(contentOf(root + "/old.csv") + contentOf(root + "/ro/old.csv"), "oldold");
+}
+
+void ExportTest::outputGoesIntoWhatItNames_data()
+{
+    QTest::addColumn<bool>("tool");
+    QTest::addColumn<QString>("target");
+    // The entry whose content becomes the results, "pipe" for the pipe's reader, "-" for
+    // standard output, none where the target is refused; "device" where the bytes are lost.
+    QTest::addColumn<QString>("receiver");
+    const QStringList rows = {"old.csv old.csv", "new.csv new.csv", "fifo pipe",
+                              "to-old old.csv",  "chain old.csv",   "to-fifo pipe",
+                              "to-nothing",      "folder",          "- -",
+                              "null device"};
+    for (const bool tool : {false, true})
+        for (const QString& row : rows)
+            QTest::addRow("%s to %s", tool ? "tarvik-scan" : "saveResults",
+                          qPrintable(row.section(' ', 0, 0)))
+                << tool << row.section(' ', 0, 0) << row.section(' ', 1, 1);
+}
+
+// Only a plain file is replaced; a pipe or device is written into, a link followed and kept,
+// a link to nothing and a folder refused. Nothing else in the folder changes.
+void ExportTest::outputGoesIntoWhatItNames()
+{
+    QFETCH(bool, tool);
+    QFETCH(QString, target);
+    QFETCH(QString, receiver);
+    const QString root = freshRoot();
+    QVERIFY(makeTree(root, {"old.csv=old", "folder/x=x", "to-old->old.csv", "chain->to-old",
+                            "to-fifo->fifo", "to-nothing->nothing"}));
+    QCOMPARE(::mkfifo(QFile::encodeName(root + "/fifo").constData(), 0600), 0);
+    // A device node made here stands in for /dev/null, which no test touches.
+    if (receiver == "device" &&
+        (::mknod(QFile::encodeName(root + "/null").constData(), S_IFCHR | 0600, makedev(1, 3)) ||
+         !QFile(root + "/null").open(QIODevice::WriteOnly)))
+        QSKIP("cannot make a device node here (needs root, a file system allowing devices)");
+    const QString scanned = freshRoot();
+    QVERIFY(makeTree(scanned, {"a=same", "b/c=same"}));
+    const QStringList args = {"--format", "csv", scanned};
+
+    QMap<QString, QString> entries = entriesOf(root);
+    const QString path = target == "-" ? target : root + '/' + target;
+    QByteArray expected, out;
+    QBuffer buffer(&expected);
+    if (tool)
+        QCOMPARE(runScanTool(args, &expected), 0);
+    else
+        QVERIFY(buffer.open(QIODevice::WriteOnly) &&
+                writeResults(&buffer, oddGroups(), ExportFormat::Csv));
+    // Another program reads the pipe; one replaced by a file would keep it waiting.
+    QProcess reader;
+    const QString read = freshRoot() + "/read";
+    reader.setStandardOutputFile(read);
+    if (receiver == "pipe")
+        reader.start("timeout", {"20", "cat", root + "/fifo"});
+    bool saved = false;
+    QString error;
+    if (tool) {
+        QByteArray err;
+        saved = runScanTool(QStringList{"--output", path} + args, &out, &err) == 0;
+        error = QString::fromLocal8Bit(err);
+        QVERIFY2(saved || error.startsWith("tarvik-scan: cannot write '" + path + "': "),
+                 qPrintable(error));
+    } else {
+        out = capturedOutput(
+            1, [&] { saved = saveResults(path, oddGroups(), ExportFormat::Csv, &error); });
+    }
+    QVERIFY2(saved == !receiver.isEmpty(), qPrintable(error));
+    QVERIFY(!error.isEmpty() || saved);
+    QCOMPARE(out, receiver == "-" ? expected : QByteArray());
+    if (receiver == "pipe") {
+        QVERIFY(reader.waitForFinished(30000));
+        QCOMPARE(contentOf(read), expected);
+    }
+    if (receiver.endsWith(".csv"))
+        entries[receiver] = "file " + expected;
+    QCOMPARE(entriesOf(root), entries);
 }
 
 void ExportTest::scanToolRejectsBadInput_data()

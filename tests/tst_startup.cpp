@@ -1,3 +1,4 @@
+#include "app/failurereport.h"
 #include "app/startup.h"
 #include "testenv.h"
 
@@ -15,6 +16,9 @@ private slots:
     void readTextFile_data();
     void readTextFile();
     void styleSheetRulesStandInAWorkingOrder();
+    void pluginsOnlyBesideTheExecutable_data();
+    void pluginsOnlyBesideTheExecutable();
+    void failureIsToldOnOneLine();
 };
 
 void StartupTest::readTextFile_data()
@@ -70,6 +74,68 @@ void StartupTest::styleSheetRulesStandInAWorkingOrder()
         QVERIFY2(path.startsWith(":/resource/") && QImageReader(path).canRead(), qPrintable(path));
     }
     QVERIFY(urls > 0);
+}
+
+void StartupTest::pluginsOnlyBesideTheExecutable_data()
+{
+    // How the program was started, and the folder expected of it; % is the current folder.
+    QTest::addColumn<QString>("argv0");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("as the system tells") << QString() << QCoreApplication::applicationDirPath();
+    QTest::newRow("absolute") << "/opt/t/bin/tarvik"
+                              << "/opt/t/bin";
+    QTest::newRow("relative") << "bin/../bin/tarvik"
+                              << "%/bin";
+    QTest::newRow("found on PATH") << "tarvik-on-path"
+                                   << "%/bin";
+    QTest::newRow("nowhere") << "tarvik-nowhere"
+                             << "";
+}
+
+// Started in a folder that holds plug-in folders of its own (a download folder), the program
+// searches the folders beside its executable, never those.
+void StartupTest::pluginsOnlyBesideTheExecutable()
+{
+    QFETCH(QString, argv0);
+    QFETCH(QString, folder);
+    QTemporaryDir here;
+    const QString dot = QDir(here.path()).canonicalPath();
+    for (const char* name : {"platforms", "sqldrivers", "imageformats"})
+        QVERIFY(QDir(dot).mkpath(name));
+    QVERIFY(test::writeFile(dot + "/bin/tarvik-on-path", "#!/bin/sh\n"));
+    QFile::setPermissions(dot + "/bin/tarvik-on-path", QFile::ReadOwner | QFile::ExeOwner);
+    const QString savedDir = QDir::currentPath();
+    const QByteArray savedPath = qgetenv("PATH");
+    QDir::setCurrent(dot);
+    qputenv("PATH", QFile::encodeName(dot + "/bin"));
+    const QString found =
+        argv0.isEmpty() ? executableFolder(qPrintable(argv0)) : executableFolderFromArgv0(argv0);
+    const QStringList defaults = {"/usr/lib/qt5/plugins"};
+    const QStringList paths = pluginSearchPaths(defaults, found);
+    QDir::setCurrent(savedDir);
+    qputenv("PATH", savedPath);
+
+    QCOMPARE(found, folder.replace("%", dot));
+    QCOMPARE(paths.mid(0, 1), defaults);
+    QStringList beside;
+    for (const QString& path : paths.mid(1)) {
+        QVERIFY2(QDir::isAbsolutePath(path), qPrintable(path));
+        beside << QDir(found).relativeFilePath(path);
+    }
+    QCOMPARE(beside, found.isEmpty()
+                         ? QStringList()
+                         : QStringList({".", "platforms", "sqldrivers", "imageformats"}));
+}
+
+void StartupTest::failureIsToldOnOneLine()
+{
+    int returned = 0;
+    const QByteArray told = test::capturedOutput(2, [&returned] {
+        returned = reportingFailure("tarvik-scan", 4,
+                                    []() -> int { throw std::runtime_error("disk on fire"); });
+    });
+    QCOMPARE(returned, 4);
+    QCOMPARE(told, "tarvik-scan: disk on fire\n");
 }
 
 TARVIK_TEST_WIDGETS_MAIN(StartupTest)

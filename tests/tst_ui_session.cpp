@@ -83,6 +83,7 @@ private slots:
     void initTestCase();
     void statusLineAgreesWithTheTree();
     void stopKeepsWhatWasFound();
+    void failedScanSaysWhyAndKeepsItsGroups();
     void remembersTheLastSearch();
     void markThenTrashKeepsOneOfEach();
     void cancelStopsAfterTheFileInHand();
@@ -347,6 +348,32 @@ void SessionTest::hardLinksKeepEveryRow()
     QTest::keyClick(w.tree, Qt::Key_Delete);
     QVERIFY(!QFile::exists(linkPath) && !w.fileItem(linkPath) && QFile::exists(kept));
     QVERIFY2(statusLabel(w)->text().contains(": 2 groups, 2 duplicate files, 5 B reclaimable"),
+             qPrintable(statusLabel(w)->text()));
+}
+
+void SessionTest::failedScanSaysWhyAndKeepsItsGroups()
+{
+    const QString root = freshRoot();
+    QStringList tree{"b/boom1=x1", "b/boom2=x2"};
+    for (int i = 0; i < 10; ++i)
+        tree << QStringLiteral("a/p%1=%1").arg(i) << QStringLiteral("a/q%1=%1").arg(i);
+    QVERIFY(makeTree(root, tree));
+    Window w;
+    // Memory runs out in a worker once the groups before it have reached the page.
+    const ContentReader::ScopedOpenHook hook{[&w](const QString& path) {
+        if (!path.endsWith(QLatin1String("/boom2")))
+            return;
+        QElapsedTimer clock;
+        clock.start();
+        while (w.thread()->progress().duplicates < 10 && clock.elapsed() < 30000)
+            QThread::msleep(5);
+        throw std::bad_alloc();
+    }};
+    w.scan({root + "/a", root + "/b"});
+    QVERIFY(w.waitForScan());
+    QCOMPARE(w.tree->topLevelItemCount(), 10);
+    QVERIFY2(statusLabel(w)->text().startsWith(QLatin1String("Failed after ")) &&
+                 statusLabel(w)->text().contains(QLatin1String(": out of memory: 10 groups")),
              qPrintable(statusLabel(w)->text()));
 }
 

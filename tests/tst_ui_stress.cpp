@@ -13,6 +13,12 @@ using namespace tarvik::test;
 
 namespace {
 
+#ifdef TARVIK_TREE_VIEW_ITEMS
+constexpr bool kBuiltWithViewItems = true;
+#else
+constexpr bool kBuiltWithViewItems = false;
+#endif
+
 bool run(const QString& commandLine)
 {
     QStringList arguments = QProcess::splitCommand(commandLine);
@@ -213,9 +219,13 @@ void StressTest::treeShowsWhatQtLaysOut_data()
 {
     QTest::addColumn<quint32>("seed");
     QTest::addColumn<bool>("held");
+    // Qt's own layout where the view items could be used: what another Qt version gets.
+    QTest::addColumn<bool>("qtLayout");
     for (quint32 seed : {1u, 2u, 3u})
         for (bool held : {true, false})
-            QTest::addRow("seed %u%s", seed, held ? ", held" : "") << seed << held;
+            QTest::addRow("seed %u%s", seed, held ? ", held" : "") << seed << held << false;
+    for (bool held : {true, false})
+        QTest::addRow("seed 4%s, Qt's layout", held ? ", held" : "") << 4u << held << true;
 }
 
 // Rows added in any order, to groups collapsed or expanded, early or last, held or not, with
@@ -224,8 +234,15 @@ void StressTest::treeShowsWhatQtLaysOut()
 {
     QFETCH(quint32, seed);
     QFETCH(bool, held);
+    QFETCH(bool, qtLayout);
     QRandomGenerator random(seed);
+    if (qtLayout)
+        qputenv("TARVIK_TREE_QT_LAYOUT", "1");
     InspectedTree tree;
+    qunsetenv("TARVIK_TREE_QT_LAYOUT");
+    // Run on the Qt it was built against, as here, a build with the view items uses them.
+    QVERIFY(!TreeWidget::viewItemsFit("5.15.99"));
+    QCOMPARE(tree.usesViewItems(), !qtLayout && kBuiltWithViewItems);
     tree.setColumnCount(2);
     tree.setUniformRowHeights(true);
     tree.resize(300, 200);

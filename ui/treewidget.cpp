@@ -11,16 +11,29 @@
 
 namespace tarvik {
 
-TreeWidget::TreeWidget(QWidget* parent) : QTreeWidget(parent) {}
+TreeWidget::TreeWidget(QWidget* parent)
+    : QTreeWidget(parent),
+      mViewItems(viewItemsFit(qVersion()) && !qEnvironmentVariableIsSet("TARVIK_TREE_QT_LAYOUT"))
+{
+}
+
+bool TreeWidget::viewItemsFit(const char* qtVersion)
+{
+#ifdef TARVIK_TREE_VIEW_ITEMS
+    return qstrcmp(qtVersion, QT_VERSION_STR) == 0;
+#else
+    Q_UNUSED(qtVersion)
+    return false;
+#endif
+}
 
 void TreeWidget::holdLayout()
 {
     mLayoutHeld = true;
-#ifndef TARVIK_TREE_VIEW_ITEMS
     // With a layout pending, Qt only notes rows added and groups expanded; without one it
     // looks each parent up among all the rows laid out.
-    scheduleDelayedItemsLayout();
-#endif
+    if (!mViewItems)
+        scheduleDelayedItemsLayout();
 }
 
 void TreeWidget::releaseLayout()
@@ -148,11 +161,15 @@ QTreeViewItem childItem(const QTreeViewPrivate* d, const QModelIndex& index, int
 
 int TreeWidget::rowHeightShown() const
 {
+    if (!mViewItems)
+        return 0;
     return static_cast<const QTreeViewPrivate*>(d_ptr.data())->defaultItemHeight;
 }
 
 int TreeWidget::appendViewRows(const QModelIndex& parent, int start, int end)
 {
+    if (!mViewItems)
+        return -1;
     auto* d = static_cast<QTreeViewPrivate*>(d_ptr.data());
     // Anything but rows appended to laid-out rows of a plain tree goes Qt's own way.
     if (mLayoutOwed || d->delayedPendingLayout || !d->uniformRowHeights || isSortingEnabled() ||

@@ -13,7 +13,9 @@ namespace tarvik {
 // Qt lays the whole tree out again after any row added at the top level or under an expanded
 // row, which at a million rows takes longer than the event loop may wait. Where Qt's own
 // view items can be reached, rows appended at the end go into them directly, and rows appended
-// to an earlier expanded group are merged in one pass when the layout is released.
+// to an earlier expanded group are merged in one pass when the layout is released. Those view
+// items are Qt's private data: they are used only on the Qt version the program was built
+// against, and never when the environment sets TARVIK_TREE_QT_LAYOUT.
 class TreeWidget : public QTreeWidget
 {
     Q_OBJECT
@@ -32,6 +34,10 @@ public:
 
     void doItemsLayout() override;
 
+    bool usesViewItems() const { return mViewItems; }
+    // Whether a build with the view items may use them with the Qt of that version.
+    static bool viewItemsFit(const char* qtVersion);
+
 signals:
     void enterPress();
     void deletePress();
@@ -49,6 +55,7 @@ private:
     void showLateRows();
     void updateGeometriesLater(int changedRow);
 
+    const bool mViewItems;
     bool mLayoutHeld = false;
     bool mLayoutOwed = false;
     bool mGeometriesOwed = false;
