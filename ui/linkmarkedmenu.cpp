@@ -13,12 +13,16 @@ LinkMarkedMenu::LinkMarkedMenu(QTreeWidget* tree, QWidget* page, QWidget* parent
 #ifndef Q_OS_WIN
     // Windows shares storage only on ReFS, through a request not made here.
     addRunner("ShareStorageAction", tr("Share Storage with a Kept Copy..."),
-              new MarkedFileRunner(std::make_unique<ShareStorageOperation>(), tree, page),
+              new MarkedFileRunner(
+                  std::make_unique<LinkMarkedOperation>(LinkMarkedOperation::Kind::ShareStorage),
+                  tree, page),
               FileItem::SharedStorage);
 #endif
-    addRunner("HardLinkAction", tr("Replace with Hard Links..."),
-              new MarkedFileRunner(std::make_unique<HardLinkOperation>(), tree, page),
-              FileItem::HardLink);
+    addRunner(
+        "HardLinkAction", tr("Replace with Hard Links..."),
+        new MarkedFileRunner(
+            std::make_unique<LinkMarkedOperation>(LinkMarkedOperation::Kind::HardLink), tree, page),
+        FileItem::HardLink);
 }
 
 void LinkMarkedMenu::addRunner(const char* name, const QString& text, MarkedFileRunner* runner,

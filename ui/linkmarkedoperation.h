@@ -7,52 +7,36 @@
 
 namespace tarvik {
 
-// What the two ways of replacing marked files share: the reasons a file stayed. A file is done
-// once it keeps its path and no longer has storage of its own.
+// The two ways of replacing marked files that keep their paths: Share Storage, where the file
+// system makes each marked file share its blocks with a kept copy, and Hard Links, where each
+// marked file's name is given to a kept copy's file. A file is done once it keeps its path and
+// has no storage of its own any more.
 class LinkMarkedOperation : public MarkedFileOperation
 {
     Q_DECLARE_TR_FUNCTIONS(tarvik::LinkMarkedOperation)
 
 public:
+    enum class Kind { ShareStorage, HardLink };
+
+    explicit LinkMarkedOperation(Kind kind) : mKind(kind) {}
+
+    QString title() const override;
+    QString question(const QString& files, const QString& bytes) const override;
+    QString promise() const override;
+    QString acceptText() const override;
+    QString everyCopyNote(const QString& groups) const override;
     // No copy is left to link to, so such groups never take part.
     QString everyCopyText() const override { return QString(); }
+    QString progressText() const override;
+    QString doneText(const QString& files, const QString& bytes) const override;
+    int run(const MarkedTrashTask& task, const StopCheck& stop) const override;
     int reasonCount() const override;
     QString reason(int code) const override;
 
-protected:
-    static int code(LinkOutcome outcome);
-};
+private:
+    bool sharing() const { return mKind == Kind::ShareStorage; }
 
-// Share Storage: the file system makes each marked file share its blocks with a kept copy.
-class ShareStorageOperation : public LinkMarkedOperation
-{
-    Q_DECLARE_TR_FUNCTIONS(tarvik::ShareStorageOperation)
-
-public:
-    QString title() const override;
-    QString question(const QString& files, const QString& bytes) const override;
-    QString promise() const override;
-    QString acceptText() const override;
-    QString everyCopyNote(const QString& groups) const override;
-    QString progressText() const override;
-    QString doneText(const QString& files, const QString& bytes) const override;
-    int run(const MarkedTrashTask& task, const StopCheck& stop) const override;
-};
-
-// Hard links: each marked file's name is given to a kept copy's file.
-class HardLinkOperation : public LinkMarkedOperation
-{
-    Q_DECLARE_TR_FUNCTIONS(tarvik::HardLinkOperation)
-
-public:
-    QString title() const override;
-    QString question(const QString& files, const QString& bytes) const override;
-    QString promise() const override;
-    QString acceptText() const override;
-    QString everyCopyNote(const QString& groups) const override;
-    QString progressText() const override;
-    QString doneText(const QString& files, const QString& bytes) const override;
-    int run(const MarkedTrashTask& task, const StopCheck& stop) const override;
+    Kind mKind;
 };
 
 } // namespace tarvik
