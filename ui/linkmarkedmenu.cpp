@@ -13,21 +13,18 @@ LinkMarkedMenu::LinkMarkedMenu(QTreeWidget* tree, QWidget* page, QWidget* parent
 #ifndef Q_OS_WIN
     // Windows shares storage only on ReFS, through a request not made here.
     addRunner("ShareStorageAction", tr("Share Storage with a Kept Copy..."),
-              new MarkedFileRunner(
-                  std::make_unique<LinkMarkedOperation>(LinkMarkedOperation::Kind::ShareStorage),
-                  tree, page),
-              FileItem::SharedStorage);
+              LinkMarkedOperation::Kind::ShareStorage, tree, page);
 #endif
-    addRunner(
-        "HardLinkAction", tr("Replace with Hard Links..."),
-        new MarkedFileRunner(
-            std::make_unique<LinkMarkedOperation>(LinkMarkedOperation::Kind::HardLink), tree, page),
-        FileItem::HardLink);
+    addRunner("HardLinkAction", tr("Replace with Hard Links..."),
+              LinkMarkedOperation::Kind::HardLink, tree, page);
 }
 
-void LinkMarkedMenu::addRunner(const char* name, const QString& text, MarkedFileRunner* runner,
-                               int storage)
+void LinkMarkedMenu::addRunner(const char* name, const QString& text,
+                               LinkMarkedOperation::Kind kind, QTreeWidget* tree, QWidget* page)
 {
+    auto* runner = new MarkedFileRunner(std::make_unique<LinkMarkedOperation>(kind), tree, page);
+    const int storage =
+        kind == LinkMarkedOperation::Kind::HardLink ? FileItem::HardLink : FileItem::SharedStorage;
     QAction* action = addAction(text);
     action->setObjectName(QLatin1String(name));
     connect(action, &QAction::triggered, runner, &MarkedFileRunner::start);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/linkmarkedoperation.h"
+
 #include <QMenu>
 
 class QTreeWidget;
@@ -31,7 +33,8 @@ signals:
     void finished();
 
 private:
-    void addRunner(const char* name, const QString& text, MarkedFileRunner* runner, int storage);
+    void addRunner(const char* name, const QString& text, LinkMarkedOperation::Kind kind,
+                   QTreeWidget* tree, QWidget* page);
 
     QList<MarkedFileRunner*> mRunners;
 };
