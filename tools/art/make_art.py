@@ -232,6 +232,14 @@ def glyph_save(m):
     m.polyline([(16, 36), (16, 48), (48, 48), (48, 36)], 6.5)
 
 
+def glyph_options(m):
+    # sliders: thinner than the menu's bars, each with a knob cut free of its track
+    for y, x in ((20, 40), (32, 24), (44, 34)):
+        m.line(15, y, 49, y, 4)
+        m.circle(x, y, 7.5, 0)
+        m.circle(x, y, 5)
+
+
 # name, drawing, whether the button can be disabled and so needs a dimmed image
 ICONS = [
     ("plus", glyph_plus, False),
@@ -246,6 +254,7 @@ ICONS = [
     ("trash_marked", glyph_trash_marked, True),
     ("link_marked", glyph_link_marked, True),
     ("save", glyph_save, True),
+    ("options", glyph_options, False),
 ]
 
 
