@@ -141,12 +141,17 @@ LinkOutcome shareStorage(const QString& path, const FileStamp& stamp, const QStr
         return LinkOutcome::ChangedSince;
     if (sameFile(now, keptStamp))
         return LinkOutcome::AlreadyOneFile;
+    // A file that is there but cannot be opened was refused, not changed.
     const Fd kept(keptPath);
-    if (kept.get() < 0 || !isStamped(kept.get(), keptStamp))
+    if (kept.get() < 0)
+        return errno == ENOENT ? LinkOutcome::NoKeptCopy : LinkOutcome::Refused;
+    if (!isStamped(kept.get(), keptStamp))
         return LinkOutcome::NoKeptCopy;
     // Read-only is enough for the owner of the file, and cannot change a byte of it.
     const Fd marked(path);
-    if (marked.get() < 0 || !isStamped(marked.get(), stamp))
+    if (marked.get() < 0)
+        return errno == ENOENT ? LinkOutcome::ChangedSince : LinkOutcome::Refused;
+    if (!isStamped(marked.get(), stamp))
         return LinkOutcome::ChangedSince;
     if (keptStamp.size != stamp.size)
         return LinkOutcome::KeptCopyDiffers;
