@@ -12,7 +12,7 @@ LinkMarkedMenu::LinkMarkedMenu(QTreeWidget* tree, QWidget* page, QWidget* parent
 {
 #ifndef Q_OS_WIN
     // Windows shares storage only on ReFS, through a request not made here.
-    addRunner("ShareStorageAction", tr("Share Storage with a Kept Copy..."),
+    addRunner("ShareStorageAction", tr("Share Storage..."),
               LinkMarkedOperation::Kind::ShareStorage, tree, page);
 #endif
     addRunner("HardLinkAction", tr("Replace with Hard Links..."),
