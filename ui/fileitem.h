@@ -18,7 +18,7 @@ public:
     // Item data role (column 0) holding the FileStamp taken when the row was made.
     static const int StampRole = Qt::UserRole + 1;
     // Item data role (column 0) holding the row's Storage, as an int.
-    static const int StorageRole = Qt::UserRole + 2;
+    static const int StorageRole = Qt::UserRole + 3;
 
     // Whether the file has storage of its own, or was made to share a kept copy's.
     enum Storage { OwnStorage, SharedStorage, HardLink };
