@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -126,6 +127,49 @@ bool write(const QString& path, const std::vector<CacheRecord>& records, QString
         return false;
     }
     return true;
+}
+
+std::vector<CacheRecord> merge(const std::vector<CacheRecord>& ours,
+                               const std::vector<CacheRecord>& old, quint32 oldestDay,
+                               size_t maxRecords)
+{
+    std::vector<CacheRecord> merged;
+    merged.reserve(ours.size() + old.size());
+    auto o = old.begin();
+    for (auto n = ours.begin(); n != ours.end() || o != old.end();) {
+        // Old records of files this scan did not meet stay while they are young enough.
+        if (n == ours.end() || (o != old.end() && CacheRecord::before(*o, *n))) {
+            if (o->seenDay >= oldestDay && o->flags != 0)
+                merged.push_back(*o);
+            ++o;
+            continue;
+        }
+        // A file met twice: its latest stamp.
+        auto last = n;
+        while (last + 1 != ours.end() && !CacheRecord::before(*last, *(last + 1)))
+            ++last;
+        if (last->flags != 0)
+            merged.push_back(*last);
+        while (o != old.end() && !CacheRecord::before(*last, *o))
+            ++o;
+        n = last + 1;
+    }
+    if (merged.size() > maxRecords) {
+        // The files met longest ago go first.
+        std::vector<CacheRecord> byAge(merged);
+        std::nth_element(
+            byAge.begin(), byAge.begin() + (maxRecords - 1), byAge.end(),
+            [](const CacheRecord& a, const CacheRecord& b) { return a.seenDay > b.seenDay; });
+        const quint32 keepFrom = byAge[maxRecords - 1].seenDay;
+        std::vector<CacheRecord> kept;
+        kept.reserve(maxRecords);
+        for (const CacheRecord& r : merged) {
+            if (r.seenDay > keepFrom || (r.seenDay == keepFrom && kept.size() < maxRecords))
+                kept.push_back(r);
+        }
+        merged.swap(kept);
+    }
+    return merged;
 }
 
 } // namespace DigestCacheFile

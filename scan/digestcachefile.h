@@ -30,6 +30,12 @@ struct CacheRecord
     quint32 seenDay = 0;
     quint32 flags = 0;
 
+    // The order of the file: by device, then inode.
+    static bool before(const CacheRecord& a, const CacheRecord& b)
+    {
+        return a.device != b.device ? a.device < b.device : a.inode < b.inode;
+    }
+
     bool sameStamp(const CacheRecord& o) const
     {
         return device == o.device && inode == o.inode && size == o.size && mtimeNs == o.mtimeNs &&
@@ -46,6 +52,12 @@ enum class Load { Ok, Missing, Refused };
 Load read(const QString& path, std::vector<CacheRecord>* records, QString* problem);
 // Writes a new file beside path and renames it over path once complete.
 bool write(const QString& path, const std::vector<CacheRecord>& records, QString* problem);
+// What a scan learnt (ours: in order, a file's latest stamp last of its kind; flags 0 where
+// its record is to go) over what the cache held (old, in order): old records of files not
+// met stay if seen on oldestDay or later; at most maxRecords, those seen last.
+std::vector<CacheRecord> merge(const std::vector<CacheRecord>& ours,
+                               const std::vector<CacheRecord>& old, quint32 oldestDay,
+                               size_t maxRecords);
 
 } // namespace DigestCacheFile
 

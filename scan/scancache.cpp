@@ -32,11 +32,6 @@ size_t slotOf(quint64 device, quint64 inode, size_t mask)
            mask;
 }
 
-bool byIdentity(const CacheRecord& a, const CacheRecord& b)
-{
-    return a.device != b.device ? a.device < b.device : a.inode < b.inode;
-}
-
 } // namespace
 
 bool stampOf(const char* path, FileStamp* stamp)
@@ -303,63 +298,20 @@ std::vector<CacheRecord> ScanCache::learnt() const
         ours.push_back(r);
     }
     // A file met twice (the first of a size is looked at again when the second comes) keeps
-    // its latest stamp: merge() takes the last of a kind.
+    // its latest stamp: the merge takes the last of a kind.
     std::sort(ours.begin(), ours.end(), [](const CacheRecord& a, const CacheRecord& b) {
         if (a.device != b.device || a.inode != b.inode)
-            return byIdentity(a, b);
+            return CacheRecord::before(a, b);
         return a.ctimeNs != b.ctimeNs ? a.ctimeNs < b.ctimeNs : a.mtimeNs < b.mtimeNs;
     });
     return ours;
-}
-
-std::vector<CacheRecord> ScanCache::merge(std::vector<CacheRecord> ours,
-                                          const std::vector<CacheRecord>& old) const
-{
-    std::vector<CacheRecord> merged;
-    merged.reserve(ours.size() + old.size());
-    const quint32 oldest = mToday > quint32(kKeepDays) ? mToday - quint32(kKeepDays) : 0;
-    auto o = old.begin();
-    for (auto n = ours.begin(); n != ours.end() || o != old.end();) {
-        // Old records of files this scan did not meet stay while they are young enough.
-        if (n == ours.end() || (o != old.end() && byIdentity(*o, *n))) {
-            if (o->seenDay >= oldest && o->flags != 0)
-                merged.push_back(*o);
-            ++o;
-            continue;
-        }
-        // A file met twice: its latest stamp.
-        auto last = n;
-        while (last + 1 != ours.end() && !byIdentity(*last, *(last + 1)))
-            ++last;
-        if (last->flags != 0)
-            merged.push_back(*last);
-        while (o != old.end() && !byIdentity(*last, *o))
-            ++o;
-        n = last + 1;
-    }
-    if (merged.size() > kMaxRecords) {
-        // The files met longest ago go first.
-        std::vector<CacheRecord> byAge(merged);
-        std::nth_element(
-            byAge.begin(), byAge.begin() + (kMaxRecords - 1), byAge.end(),
-            [](const CacheRecord& a, const CacheRecord& b) { return a.seenDay > b.seenDay; });
-        const quint32 keepFrom = byAge[kMaxRecords - 1].seenDay;
-        std::vector<CacheRecord> kept;
-        kept.reserve(kMaxRecords);
-        for (const CacheRecord& r : merged) {
-            if (r.seenDay > keepFrom || (r.seenDay == keepFrom && kept.size() < kMaxRecords))
-                kept.push_back(r);
-        }
-        merged.swap(kept);
-    }
-    return merged;
 }
 
 bool ScanCache::save()
 {
     // The scan's results are out: a cache too large for the memory left costs only itself.
     try {
-        return merge();
+        return saveNow();
     } catch (const std::bad_alloc&) {
         mWarning = QCoreApplication::translate("tarvik::DigestCache",
                                                "the digest cache could not be written (%1)")
@@ -368,7 +320,7 @@ bool ScanCache::save()
     }
 }
 
-bool ScanCache::merge()
+bool ScanCache::saveNow()
 {
     // A rescan of unchanged files, on the day of the last: nothing to keep.
     if (mReadOk && !mChanged)
@@ -402,9 +354,11 @@ bool ScanCache::merge()
     }
     std::vector<CacheRecord> old;
     old.swap(mRecords);
-    if (!std::is_sorted(old.begin(), old.end(), byIdentity))
-        std::sort(old.begin(), old.end(), byIdentity);
-    const std::vector<CacheRecord> merged = merge(learnt(), old);
+    if (!std::is_sorted(old.begin(), old.end(), CacheRecord::before))
+        std::sort(old.begin(), old.end(), CacheRecord::before);
+    const quint32 oldest = mToday > quint32(kKeepDays) ? mToday - quint32(kKeepDays) : 0;
+    const std::vector<CacheRecord> merged =
+        DigestCacheFile::merge(learnt(), old, oldest, kMaxRecords);
     // A rescan of unchanged files on the day of the last has nothing new to keep.
     if (mReadOk && merged.size() == old.size() &&
         (merged.empty() ||

@@ -86,10 +86,8 @@ private:
     const CacheRecord* lookUp(quint64 device, quint64 inode) const;
     void buildIndex();
     std::vector<CacheRecord> learnt() const;
-    std::vector<CacheRecord> merge(std::vector<CacheRecord> ours,
-                                   const std::vector<CacheRecord>& old) const;
     // save() without its guard.
-    bool merge();
+    bool saveNow();
 
     QString mFolder;
     QString mWarning;
