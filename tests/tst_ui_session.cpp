@@ -231,7 +231,7 @@ void SessionTest::markThenTrashKeepsOneOfEach()
     answerBoxes({"Move to Trash", ""}, &said);
     w.press(w.result, "TrashMarkedButton");
     QVERIFY(waitFor([&] { return said.size() == 2; }));
-    QVERIFY2(said.size() == 2 && said[0].contains("In 1 groups every file is marked") &&
+    QVERIFY2(said.size() == 2 && said[0].contains("In 1 group every file is marked") &&
                  said[1].contains("2 files (8 B) went to the trash") &&
                  said[1].contains("2 stayed: every copy of its group was marked"),
              qPrintable(said.join(" / ")));
