@@ -65,6 +65,10 @@ tarvik-scan sucht ohne Fenster und nimmt sie als Schalter (tarvik-scan --help).
         <source>Last Search</source>
         <translation>Letzte Suche</translation>
     </message>
+    <message>
+        <source>© 2026 Tarvik. All rights reserved.</source>
+        <translation>© 2026 Tarvik. Alle Rechte vorbehalten.</translation>
+    </message>
 </context>
 <context>
     <name>tarvik::MainWindow</name>
