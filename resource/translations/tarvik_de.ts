@@ -39,9 +39,12 @@ tarvik-scan sucht ohne Fenster und nimmt sie als Schalter (tarvik-scan --help).
         <source>--scan needs a folder</source>
         <translation>--scan braucht einen Ordner</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>Left out, as no such folder exists:</source>
-        <translation>Ausgelassen, da es diese Ordner nicht gibt:</translation>
+        <translation>
+            <numerusform>Ausgelassen, da es diesen Ordner nicht gibt:</numerusform>
+            <numerusform>Ausgelassen, da es diese Ordner nicht gibt:</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,16 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>tarvik::CommandLine</name>
+    <message numerus="yes">
+        <source>Left out, as no such folder exists:</source>
+        <translation>
+            <numerusform>Left out, as no such folder exists:</numerusform>
+            <numerusform>Left out, as no such folder exists:</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>tarvik::MarkedFileRunner</name>
     <message numerus="yes">
         <source>%1 of %Ln file(s) · %2 of %3</source>
