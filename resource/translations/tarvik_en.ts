@@ -109,7 +109,7 @@
     <message numerus="yes">
         <source>In %Ln group(s) every file is marked: those groups would lose every copy, so their files stay unless you choose to trash them too.</source>
         <translation>
-            <numerusform>In %Ln group every file is marked: those groups would lose every copy, so their files stay unless you choose to trash them too.</numerusform>
+            <numerusform>In %Ln group every file is marked: that group would lose every copy, so its files stay unless you choose to trash them too.</numerusform>
             <numerusform>In %Ln groups every file is marked: those groups would lose every copy, so their files stay unless you choose to trash them too.</numerusform>
         </translation>
     </message>
