@@ -221,6 +221,7 @@ private slots:
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("LC_ALL");
+        env.remove("LC_MESSAGES");
         env.insert("LANG", "de_DE.UTF-8");
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::MergedChannels);
