@@ -420,7 +420,7 @@ Ordner werden nicht verfolgt, und eine zweimal erreichte Datei zählt einmal.
                      **/build/**); ein &apos;/&apos; am Ende passt nur auf Ordner. Ein passender
                      Ordner wird nicht betreten; die angegebenen Ordner passen nie.
   --hidden           auch versteckte Dateien listen und versteckte Ordner betreten
-  --format FORMAT    text (Vorgabe): die Pfade jeder Gruppe je einer pro Zeile, eine
+  --format FORMAT    text (Vorgabe): die Pfade jeder Gruppe, einer je Zeile, eine
                        Leerzeile nach jeder Gruppe; ein Name mit Zeilenumbruch ist
                        mehrdeutig
                      csv: eine Kopfzeile, dann group,md5,size,path,modified je Datei
