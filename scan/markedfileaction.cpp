@@ -7,7 +7,8 @@
 
 namespace tarvik {
 
-MarkedCheckResult checkMarkedFile(const MarkedTrashTask& task, const StopCheck& cancel)
+MarkedCheckResult checkMarkedFile(const MarkedTrashTask& task, const StopCheck& cancel,
+                                  KeptBytes bytes)
 {
     if (!task.stamp.valid || FileStamp::of(task.path) != task.stamp)
         return {MarkedCheck::ChangedSince};
@@ -21,6 +22,8 @@ MarkedCheckResult checkMarkedFile(const MarkedTrashTask& task, const StopCheck& 
         if (!copy.stamp.valid || FileStamp::of(copy.path) != copy.stamp)
             continue;
         present = true;
+        if (bytes == KeptBytes::LeftToKernel)
+            return {MarkedCheck::Verified, i};
         const QByteArray keptName = QFile::encodeName(copy.path);
         switch (reader.compare(FileName{keptName.constData(), -1, nullptr},
                                FileName{markedName.constData(), -1, nullptr}, task.stamp.size)) {

@@ -43,10 +43,18 @@ struct MarkedCheckResult
     int keptCopy = -1;
 };
 
+// Who compares the bytes of the marked file and a kept copy.
+enum class KeptBytes {
+    Compare,
+    // The action that follows has the kernel compare them, under its own locks.
+    LeftToKernel,
+};
+
 // Verifies, now, that the marked file is still the file of its row and, unless no copy needs
 // to stay, that a copy that stays is the file of its own row and equal to it byte for byte.
 // The copies are tried in order; cancel is asked between blocks.
-MarkedCheckResult checkMarkedFile(const MarkedTrashTask& task, const StopCheck& cancel);
+MarkedCheckResult checkMarkedFile(const MarkedTrashTask& task, const StopCheck& cancel,
+                                  KeptBytes bytes = KeptBytes::Compare);
 
 enum class MarkedTrashResult {
     Moved,

@@ -20,8 +20,9 @@ private slots:
 
 void TallyTest::text_data()
 {
-    QTest::addColumn<QString>("groups");  // each group's files: "size x count"
-    QTest::addColumn<QString>("changes"); // in order: +g.f marks, -g.f unmarks, xg.f removes
+    QTest::addColumn<QString>("groups"); // each group's files: "size x count"
+    // in order: +g.f marks, -g.f unmarks, xg.f removes, rg.f replaces (shared storage, a link)
+    QTest::addColumn<QString>("changes");
     QTest::addColumn<ResultTally::End>("end");
     QTest::addColumn<QString>("text");
     using E = ResultTally::End;
@@ -34,6 +35,9 @@ void TallyTest::text_data()
     QTest::newRow("marks counted once; a removed row's mark goes with it")
         << groups << "+0.1 +0.1 +0.2 +2.1 +1.0 -1.0 x0.2" << E::Done
         << "Done in 3.2 s: 3 groups, 3 duplicate files, 5.9 KB reclaimable · 2 marked (1000 B)";
+    QTest::newRow("replaced files reclaim nothing more, whichever row goes")
+        << groups << "r0.1 r0.1 r1.1 x0.0 x1.1" << E::Done
+        << "Done in 3.2 s: 2 groups, 2 duplicate files, 0 B reclaimable";
     QTest::newRow("failed") << groups << "" << E::Failed
                             << "Failed after 3.2 s: out of memory: 3 groups, 4 duplicate files, "
                                "6.8 KB reclaimable";
@@ -58,9 +62,12 @@ void TallyTest::text()
     tally.reset();
     QVector<qint64> sizes;
     QVector<int> counts;
+    QVector<int> replaced;
+    QSet<const void*> replacedRows;
     for (const QString& group : groups.split(' ')) {
         sizes << group.section('x', 0, 0).toLongLong();
         counts << group.section('x', 1).toInt();
+        replaced << 0;
         for (int f = 0; f < counts.last(); ++f)
             tally.fileAdded(sizes.last(), f);
     }
@@ -68,9 +75,16 @@ void TallyTest::text()
         const int g = change.mid(1).section('.', 0, 0).toInt();
         const int f = change.section('.', 1).toInt();
         const auto* row = reinterpret_cast<const void*>(quintptr(1000 + 10 * g + f));
-        if (change.startsWith('x'))
-            tally.fileRemoved(row, sizes[g], counts[g]--);
-        else
+        if (change.startsWith('x')) {
+            tally.fileRemoved(row, sizes[g], counts[g]--, replaced[g]);
+            replaced[g] -= replacedRows.remove(row) ? 1 : 0;
+        } else if (change.startsWith('r')) {
+            tally.fileReplaced(row, sizes[g], counts[g], replaced[g]);
+            if (!replacedRows.contains(row)) {
+                replacedRows.insert(row);
+                ++replaced[g];
+            }
+        } else
             tally.setMarked(row, sizes[g], change.startsWith('+'));
     }
     ScanProgress progress;

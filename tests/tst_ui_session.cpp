@@ -89,6 +89,7 @@ private slots:
     void cancelStopsAfterTheFileInHand();
     void trashMarkedChecksEveryCopyAgain_data();
     void trashMarkedChecksEveryCopyAgain();
+    void hardLinksKeepEveryRow();
     void unusableStoreGivesAWorkingWindow();
 };
 
@@ -306,6 +307,53 @@ void SessionTest::trashMarkedChecksEveryCopyAgain()
     QVERIFY2(said.value(1).contains("0 files (0 B) went to the trash") &&
                  said.value(1).contains("1 stayed: " + reason),
              qPrintable(said.join(" / ")));
+}
+
+// Hard links: the rows stay, say what they are now and can still go to the trash; groups whose
+// every file is marked are left out.
+void SessionTest::hardLinksKeepEveryRow()
+{
+    const QString root = freshRoot();
+    QVERIFY(makeTree(root, {"a1=same", "a2=same", "d/a3=same", "b1=other", "b2=other"}));
+    Window w;
+    w.scan({root});
+    QVERIFY(w.waitForScan());
+    triggerRule(w, "MarkAllButFirstAction");
+    QTreeWidgetItem* a = w.fileItem(root + "/a1")->parent();
+    const QString kept = a->child(0)->text(3);
+    w.fileItem(root + "/b1")->parent()->child(0)->setCheckState(0, Qt::Checked);
+    QStringList said;
+    answerBoxes({"Replace with Hard Links", ""}, &said);
+    triggerRule(w, "HardLinkAction");
+    QVERIFY(waitFor([&] { return said.size() == 2; }));
+    QVERIFY2(said[0].contains("the two names are one file") &&
+                 said[1].contains("2 files (8 B) are now hard links to a kept copy.") &&
+                 said[1].contains("2 stayed: every copy of its group was marked"),
+             qPrintable(said.join(" / ")));
+    QCOMPARE(a->childCount(), 3);
+    for (int i = 1; i < 3; ++i) {
+        QCOMPARE(FileStamp::of(a->child(i)->text(3)).targetInode, FileStamp::of(kept).targetInode);
+        QCOMPARE(storageOf(a->child(i)), FileItem::HardLink);
+        QCOMPARE(a->child(i)->checkState(0), Qt::Unchecked);
+        QVERIFY(a->child(i)->toolTip(0).endsWith("\nStorage: a hard link to a kept copy"));
+    }
+    QVERIFY2(statusLabel(w)->text().endsWith(
+                 ": 2 groups, 3 duplicate files, 5 B reclaimable · 2 marked (10 B)"),
+             qPrintable(statusLabel(w)->text()));
+
+    // The rows know their files now: the kept copy, then a link, go to the trash like any file,
+    // and what the group has left reclaims nothing.
+    const QString last = a->child(2)->text(3);
+    for (QTreeWidgetItem* row : {a->child(0), a->child(1)}) {
+        const QString path = row->text(3);
+        w.tree->setCurrentItem(row);
+        QTest::keyClick(w.tree, Qt::Key_Delete);
+        QVERIFY(!QFile::exists(path) && !w.fileItem(path));
+        QVERIFY2(statusLabel(w)->text().contains(
+                     QRegularExpression(" duplicate files?, 5 B reclaimable")),
+                 qPrintable(statusLabel(w)->text()));
+    }
+    QVERIFY(QFile::exists(last));
 }
 
 void SessionTest::failedScanSaysWhyAndKeepsItsGroups()

@@ -37,6 +37,20 @@ QIcon iconFor(const QFileInfo& info)
     return found.value();
 }
 
+// What a replaced file's row says of its storage in its tooltip.
+QString storageLine(quint8 storage)
+{
+    return storage == FileItem::HardLink ? pageText("Storage: a hard link to a kept copy")
+                                         : pageText("Storage: shared with a kept copy");
+}
+
+QIcon storageIcon(quint8 storage)
+{
+    static const QIcon linked(QStringLiteral(":/resource/row_linked.png"));
+    static const QIcon shared(QStringLiteral(":/resource/row_shared.png"));
+    return storage == FileItem::HardLink ? linked : shared;
+}
+
 } // namespace
 
 FileItem::FileItem(const QString& path, const FileStamp& stamp)
@@ -92,16 +106,21 @@ QVariant FileItem::data(int column, int role) const
                    sizeToString(qMax<qint64>(0, mStamp.size)) + QLatin1Char('\n') +
                    pageText("Created: ") + createdText() + QLatin1Char('\n') +
                    pageText("Modified: ") + modifiedText() + QLatin1Char('\n') +
-                   pageText("Location: ") + mPath;
+                   pageText("Location: ") + mPath +
+                   (mStorage != OwnStorage ? QLatin1Char('\n') + storageLine(mStorage) : QString());
         }
         break;
     case Qt::DecorationRole:
         if (column == 0)
-            return iconFor(QFileInfo(mPath));
+            return mStorage != OwnStorage ? storageIcon(mStorage) : iconFor(QFileInfo(mPath));
         break;
     case StampRole:
         if (column == 0)
             return QVariant::fromValue(mStamp);
+        break;
+    case StorageRole:
+        if (column == 0)
+            return int(mStorage);
         break;
     }
     return QTreeWidgetItem::data(column, role);
@@ -121,7 +140,41 @@ void FileItem::setData(int column, int role, const QVariant& value)
         mStamp = value.value<FileStamp>();
         return;
     }
+    if (column == 0 && role == StorageRole) {
+        mStorage = quint8(value.toInt());
+        // A link is the kept copy's file, born when it was.
+        mCreatedRead = false;
+        emitDataChanged();
+        return;
+    }
     QTreeWidgetItem::setData(column, role, value);
+}
+
+int replacedRows(const QTreeWidgetItem* group)
+{
+    int replaced = 0;
+    for (int i = 0; i < group->childCount(); ++i) {
+        if (storageOf(group->child(i)) != FileItem::OwnStorage)
+            ++replaced;
+    }
+    return replaced;
+}
+
+void adoptLinkedStamp(QTreeWidgetItem* row)
+{
+    const QTreeWidgetItem* group = row->parent();
+    const FileStamp now = FileStamp::of(row->text(3));
+    if (!group || !now.valid)
+        return;
+    for (int i = 0; i < group->childCount(); ++i) {
+        const FileStamp kept = stampOf(group->child(i));
+        if (group->child(i) != row && kept.valid && kept.targetDevice == now.targetDevice &&
+            kept.targetInode == now.targetInode && kept.size == now.size &&
+            kept.modifiedNs == now.modifiedNs) {
+            row->setData(0, FileItem::StampRole, QVariant::fromValue(now));
+            return;
+        }
+    }
 }
 
 GroupItem::GroupItem(const QString& prefix, int number)

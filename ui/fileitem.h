@@ -17,6 +17,11 @@ class FileItem : public QTreeWidgetItem
 public:
     // Item data role (column 0) holding the FileStamp taken when the row was made.
     static const int StampRole = Qt::UserRole + 1;
+    // Item data role (column 0) holding the row's Storage, as an int.
+    static const int StorageRole = Qt::UserRole + 3;
+
+    // Whether the file has storage of its own, or was made to share a kept copy's.
+    enum Storage { OwnStorage, SharedStorage, HardLink };
 
     FileItem(const QString& path, const FileStamp& stamp);
 
@@ -33,6 +38,7 @@ private:
     QString mPath;
     FileStamp mStamp;
     bool mMarked = false;
+    quint8 mStorage = OwnStorage;
     // Read from the file system the first time it is shown.
     mutable bool mCreatedRead = false;
     mutable qint64 mCreatedMs = 0;
@@ -43,6 +49,19 @@ inline FileStamp stampOf(const QTreeWidgetItem* row)
 {
     return row->data(0, FileItem::StampRole).value<FileStamp>();
 }
+
+inline FileItem::Storage storageOf(const QTreeWidgetItem* row)
+{
+    return FileItem::Storage(row->data(0, FileItem::StorageRole).toInt());
+}
+
+// The file rows of a group whose file shares a kept copy's storage, or is a link to one.
+int replacedRows(const QTreeWidgetItem* group);
+
+// A row whose name was just made a hard link to a kept copy takes the stamp of that copy's
+// file, provided it is the file of another row of its group as stamped: later actions on the
+// row then see the file they expect, and a file that took the name since is still caught.
+void adoptLinkedStamp(QTreeWidgetItem* row);
 
 // A file row whose check box is ticked: its file is to go.
 inline bool isMarked(const QTreeWidgetItem* row)

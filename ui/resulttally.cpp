@@ -25,15 +25,37 @@ void ResultTally::fileAdded(qint64 size, int filesBefore)
     mReclaimable += qMax<qint64>(0, size);
 }
 
-void ResultTally::fileRemoved(const void* row, qint64 size, int filesBefore)
+namespace {
+
+// What a group can give back: its size for every file beyond one that still has storage of
+// its own.
+qint64 groupReclaimable(qint64 size, int files, int replaced)
+{
+    return qMax<qint64>(0, size) * qMax(0, files - 1 - replaced);
+}
+
+} // namespace
+
+void ResultTally::fileRemoved(const void* row, qint64 size, int filesBefore, int replacedBefore)
 {
     setMarked(row, size, false);
+    const int replacedAfter = replacedBefore - (mReplaced.remove(row) ? 1 : 0);
     if (filesBefore < 2)
         return;
     if (filesBefore == 2)
         --mCopyGroups;
     --mCopies;
-    mReclaimable -= qMax<qint64>(0, size);
+    mReclaimable += groupReclaimable(size, filesBefore - 1, replacedAfter) -
+                    groupReclaimable(size, filesBefore, replacedBefore);
+}
+
+void ResultTally::fileReplaced(const void* row, qint64 size, int files, int replacedBefore)
+{
+    if (mReplaced.contains(row))
+        return;
+    mReplaced.insert(row);
+    mReclaimable += groupReclaimable(size, files, replacedBefore + 1) -
+                    groupReclaimable(size, files, replacedBefore);
 }
 
 void ResultTally::setMarked(const void* row, qint64 size, bool marked)

@@ -23,8 +23,12 @@ public:
 
     // A file row of size bytes joined a group that held filesBefore rows.
     void fileAdded(qint64 size, int filesBefore);
-    // A file row left a group that held filesBefore rows, itself included.
-    void fileRemoved(const void* row, qint64 size, int filesBefore);
+    // A file row left a group that held filesBefore rows, itself included, replacedBefore of
+    // them replaced (see fileReplaced).
+    void fileRemoved(const void* row, qint64 size, int filesBefore, int replacedBefore = 0);
+    // A file row of a group of files rows now shares its storage with a kept copy, or is a
+    // link to one: it reclaims nothing more. replacedBefore rows of the group were already.
+    void fileReplaced(const void* row, qint64 size, int files, int replacedBefore);
     // A file row's mark; telling the same state twice counts once.
     void setMarked(const void* row, qint64 size, bool marked);
 
@@ -49,6 +53,7 @@ private:
     qint64 mCopies = 0;
     qint64 mReclaimable = 0;
     QSet<const void*> mMarked;
+    QSet<const void*> mReplaced;
     qint64 mMarkedBytes = 0;
     End mEnd = End::Running;
     qint64 mEndMs = 0;

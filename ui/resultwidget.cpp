@@ -4,6 +4,7 @@
 #include "core/trash.h"
 #include "scan/duplicateevent.h"
 #include "scan/duplicatefinderthread.h"
+#include "ui/linkmarkedmenu.h"
 #include "ui/markedfilerunner.h"
 #include "ui/markmenu.h"
 #include "ui/resultsaver.h"
@@ -46,6 +47,8 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
     Q_UNUSED(QT_TR_NOOP("Created: "))
     Q_UNUSED(QT_TR_NOOP("Modified: "))
     Q_UNUSED(QT_TR_NOOP("Location: "))
+    Q_UNUSED(QT_TR_NOOP("Storage: a hard link to a kept copy"))
+    Q_UNUSED(QT_TR_NOOP("Storage: shared with a kept copy"))
 
     mLayout = new QVBoxLayout(this);
     mLayout->setContentsMargins(0, 0, 0, 0);
@@ -74,6 +77,12 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
     mTrashMarkedButton =
         makeToolButton(mToolBar, QStringLiteral("TrashMarkedButton"), tr("Trash Marked Files"));
     mToolBarLayout->addWidget(mTrashMarkedButton, 0, Qt::AlignLeft);
+
+    // Its menu comes with the tree, too.
+    mLinkMarkedButton =
+        makeToolButton(mToolBar, QStringLiteral("LinkMarkedButton"), tr("Replace Marked Files"));
+    mLinkMarkedButton->setPopupMode(QToolButton::InstantPopup);
+    mToolBarLayout->addWidget(mLinkMarkedButton, 0, Qt::AlignLeft);
 
     mSaveResultsButton =
         makeToolButton(mToolBar, QStringLiteral("SaveResultsButton"), tr("Save Results"));
@@ -143,11 +152,18 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
             SLOT(removeFileRow(QTreeWidgetItem*)));
     connect(mTrashMarked, SIGNAL(finished()), this, SLOT(refreshStatus()));
 
+    mLinkMarkedMenu = new LinkMarkedMenu(mTreeWidget, this, mLinkMarkedButton);
+    mLinkMarkedButton->setMenu(mLinkMarkedMenu);
+    connect(mLinkMarkedMenu, SIGNAL(fileReplaced(QTreeWidgetItem*, int)), this,
+            SLOT(replaceFileRow(QTreeWidgetItem*, int)));
+    connect(mLinkMarkedMenu, SIGNAL(finished()), this, SLOT(refreshStatus()));
+
     mSaver = new ResultSaver(this);
 
     // Until a scan has ended there is nothing to act on, and the stop shows only during one.
     mStopButton->setVisible(false);
     mTrashMarkedButton->setVisible(false);
+    mLinkMarkedButton->setVisible(false);
     mSaveResultsButton->setVisible(false);
 
     // Replaced, unstarted, by the first startScan.
@@ -157,6 +173,7 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
 ResultWidget::~ResultWidget()
 {
     mTrashMarked->abandon();
+    mLinkMarkedMenu->abandon();
     endThread();
     delete mSpinnerMovie;
 }
@@ -189,6 +206,7 @@ void ResultWidget::resetScan()
 {
     // Its rows are about to go.
     mTrashMarked->abandon();
+    mLinkMarkedMenu->abandon();
     mFeeder->reset();
     endThread();
     mStopPressed = false;
@@ -261,10 +279,25 @@ void ResultWidget::removeFileRow(QTreeWidgetItem* item)
     QTreeWidgetItem* group = item->parent();
     if (!group)
         return;
-    mTally.fileRemoved(item, stampOf(item).size, group->childCount());
+    mTally.fileRemoved(item, stampOf(item).size, group->childCount(), replacedRows(group));
     group->removeChild(item);
     delete item;
     mFeeder->rowRemoved();
+    if (mTally.hasEnded())
+        refreshStatus();
+}
+
+void ResultWidget::replaceFileRow(QTreeWidgetItem* item, int storage)
+{
+    QTreeWidgetItem* group = item->parent();
+    if (!group)
+        return;
+    mTally.fileReplaced(item, stampOf(item).size, group->childCount(), replacedRows(group));
+    if (storage == FileItem::HardLink)
+        adoptLinkedStamp(item);
+    item->setData(0, FileItem::StorageRole, storage);
+    // Done with: the mark would only take it through another action.
+    item->setCheckState(0, Qt::Unchecked);
     if (mTally.hasEnded())
         refreshStatus();
 }
@@ -376,6 +409,7 @@ void ResultWidget::setScanning(bool scanning)
     // Acting on every result waits for them all; it also keeps the tool bar within the window,
     // beside the spinner and "Scanning...".
     mTrashMarkedButton->setVisible(!scanning);
+    mLinkMarkedButton->setVisible(!scanning);
     mSaveResultsButton->setVisible(!scanning);
 }
 

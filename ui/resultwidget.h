@@ -23,6 +23,7 @@ class QVBoxLayout;
 namespace tarvik {
 
 class DuplicateFinderThread;
+class LinkMarkedMenu;
 class MarkedFileRunner;
 class MarkMenu;
 class ResultSaver;
@@ -32,7 +33,7 @@ class TreeWidget;
 
 // Third page: runs a scan and shows its duplicate groups as a tree. It lays out the page and
 // hands what the user asks for to the pieces that do it: the row feeder, the tally behind the
-// status line, the Mark menu, the marked-file runner and the saver.
+// status line, the Mark menu, the marked-file runners and the saver.
 class ResultWidget : public QWidget
 {
     Q_OBJECT
@@ -71,6 +72,7 @@ private slots:
     void refreshStatus();
     void onItemChanged(QTreeWidgetItem* item, int column);
     void removeFileRow(QTreeWidgetItem* item);
+    void replaceFileRow(QTreeWidgetItem* item, int storage);
     void showEnd();
 
 private:
@@ -90,6 +92,8 @@ private:
     QToolButton* mMarkButton;
     MarkMenu* mMarkMenu;
     QToolButton* mTrashMarkedButton;
+    QToolButton* mLinkMarkedButton;
+    LinkMarkedMenu* mLinkMarkedMenu;
     QToolButton* mSaveResultsButton;
     QToolButton* mMenuButton;
     ToolMenu* mToolMenu;

@@ -74,6 +74,130 @@ tarvik-scan sucht ohne Fenster und nimmt sie als Schalter (tarvik-scan --help).
     </message>
 </context>
 <context>
+    <name>tarvik::LinkMarkedMenu</name>
+    <message>
+        <source>Share Storage...</source>
+        <translation>Speicher teilen...</translation>
+    </message>
+    <message>
+        <source>Replace with Hard Links...</source>
+        <translation>Durch harte Links ersetzen...</translation>
+    </message>
+</context>
+<context>
+    <name>tarvik::LinkMarkedOperation</name>
+    <message>
+        <source>Share Storage of Marked Files</source>
+        <translation>Speicher markierter Dateien teilen</translation>
+    </message>
+    <message>
+        <source>Replace Marked Files with Hard Links</source>
+        <translation>Markierte Dateien durch harte Links ersetzen</translation>
+    </message>
+    <message numerus="yes">
+        <source>Make %Ln marked file(s) (%1) share their storage with a kept copy?</source>
+        <translation>
+            <numerusform>%Ln markierte Datei (%1) ihren Speicher mit einer bleibenden Kopie teilen lassen?</numerusform>
+            <numerusform>%Ln markierte Dateien (%1) ihren Speicher mit einer bleibenden Kopie teilen lassen?</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Replace %Ln marked file(s) (%1) with hard links to a kept copy?</source>
+        <translation>
+            <numerusform>%Ln markierte Datei (%1) durch einen harten Link auf eine bleibende Kopie ersetzen?</numerusform>
+            <numerusform>%Ln markierte Dateien (%1) durch harte Links auf eine bleibende Kopie ersetzen?</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The file system compares the bytes itself and shares only what is equal. Each file keeps its path, owner, permissions and times, and stays a file of its own: a later change to one does not touch the other. A marked file takes part only if it is unchanged since the scan and a copy that stays is present as it was. Where the file system cannot share storage (ext4, another volume), the file stays as it was.</source>
+        <translation>Das Dateisystem vergleicht die Bytes selbst und teilt nur, was gleich ist. Jede Datei behält ihren Pfad, ihren Eigentümer, ihre Rechte und Zeiten und bleibt eine eigene Datei: Eine spätere Änderung an der einen berührt die andere nicht. Eine markierte Datei nimmt nur teil, wenn sie seit der Suche unverändert ist und eine bleibende Kopie so vorhanden ist, wie sie war. Wo das Dateisystem keinen Speicher teilen kann (ext4, ein anderer Datenträger), bleibt die Datei, wie sie war.</translation>
+    </message>
+    <message>
+        <source>Each marked file&apos;s name then leads to its kept copy: the two names are one file. A change made through one name shows through the other, and the owner, permissions and times become the kept copy&apos;s. A marked file is replaced only if it is unchanged since the scan and a copy that stays, on the same file system, is present and equal to it now; its path never goes missing.</source>
+        <translation>Der Name jeder markierten Datei führt dann zu ihrer bleibenden Kopie: Die beiden Namen sind eine Datei. Eine Änderung über den einen Namen zeigt sich über den anderen, und Eigentümer, Rechte und Zeiten werden die der bleibenden Kopie. Eine markierte Datei wird nur ersetzt, wenn sie seit der Suche unverändert ist und eine bleibende Kopie im selben Dateisystem vorhanden und ihr jetzt gleich ist; ihr Pfad fehlt dabei nie.</translation>
+    </message>
+    <message>
+        <source>Share Storage</source>
+        <translation>Speicher teilen</translation>
+    </message>
+    <message>
+        <source>Replace with Hard Links</source>
+        <translation>Durch harte Links ersetzen</translation>
+    </message>
+    <message numerus="yes">
+        <source>In %Ln group(s) every file is marked: with no copy that stays to share with, their files stay as they are.</source>
+        <translation>
+            <numerusform>In %Ln Gruppe ist jede Datei markiert: Ohne bleibende Kopie, mit der sie teilen könnten, bleiben ihre Dateien, wie sie sind.</numerusform>
+            <numerusform>In %Ln Gruppen ist jede Datei markiert: Ohne bleibende Kopie, mit der sie teilen könnten, bleiben ihre Dateien, wie sie sind.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>In %Ln group(s) every file is marked: with no copy that stays to link to, their files stay as they are.</source>
+        <translation>
+            <numerusform>In %Ln Gruppe ist jede Datei markiert: Ohne bleibende Kopie, auf die sie verweisen könnten, bleiben ihre Dateien, wie sie sind.</numerusform>
+            <numerusform>In %Ln Gruppen ist jede Datei markiert: Ohne bleibende Kopie, auf die sie verweisen könnten, bleiben ihre Dateien, wie sie sind.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Sharing the storage of marked files...</source>
+        <translation>Der Speicher markierter Dateien wird geteilt...</translation>
+    </message>
+    <message>
+        <source>Replacing marked files with hard links...</source>
+        <translation>Markierte Dateien werden durch harte Links ersetzt...</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln file(s) (%1) now share storage with a kept copy.</source>
+        <translation>
+            <numerusform>%Ln Datei (%1) teilt jetzt Speicher mit einer bleibenden Kopie.</numerusform>
+            <numerusform>%Ln Dateien (%1) teilen jetzt Speicher mit einer bleibenden Kopie.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln file(s) (%1) are now hard links to a kept copy.</source>
+        <translation>
+            <numerusform>%Ln Datei (%1) ist jetzt ein harter Link auf eine bleibende Kopie.</numerusform>
+            <numerusform>%Ln Dateien (%1) sind jetzt harte Links auf eine bleibende Kopie.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>changed since the scan</source>
+        <translation>seit der Suche geändert</translation>
+    </message>
+    <message>
+        <source>no kept copy present</source>
+        <translation>keine bleibende Kopie vorhanden</translation>
+    </message>
+    <message>
+        <source>the kept copy differs now</source>
+        <translation>die bleibende Kopie weicht jetzt ab</translation>
+    </message>
+    <message>
+        <source>the kept copy is on another file system</source>
+        <translation>die bleibende Kopie liegt in einem anderen Dateisystem</translation>
+    </message>
+    <message>
+        <source>already one file with the kept copy</source>
+        <translation>schon eine Datei mit der bleibenden Kopie</translation>
+    </message>
+    <message>
+        <source>a symbolic link, not a file of its own</source>
+        <translation>eine symbolische Verknüpfung, keine eigene Datei</translation>
+    </message>
+    <message>
+        <source>the file system cannot share storage</source>
+        <translation>das Dateisystem kann keinen Speicher teilen</translation>
+    </message>
+    <message>
+        <source>the file system shared only part of it</source>
+        <translation>das Dateisystem hat nur einen Teil davon geteilt</translation>
+    </message>
+    <message>
+        <source>the file system refused it</source>
+        <translation>das Dateisystem hat es abgelehnt</translation>
+    </message>
+</context>
+<context>
     <name>tarvik::MainWindow</name>
     <message>
         <source>Tarvik Duplicate Finder</source>
@@ -348,6 +472,18 @@ tarvik-scan sucht ohne Fenster und nimmt sie als Schalter (tarvik-scan --help).
     <message>
         <source>Delete</source>
         <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>Storage: a hard link to a kept copy</source>
+        <translation>Speicher: ein harter Link auf eine bleibende Kopie</translation>
+    </message>
+    <message>
+        <source>Storage: shared with a kept copy</source>
+        <translation>Speicher: mit einer bleibenden Kopie geteilt</translation>
+    </message>
+    <message>
+        <source>Replace Marked Files</source>
+        <translation>Markierte Dateien ersetzen</translation>
     </message>
 </context>
 <context>

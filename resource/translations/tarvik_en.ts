@@ -12,6 +12,51 @@
     </message>
 </context>
 <context>
+    <name>tarvik::LinkMarkedOperation</name>
+    <message numerus="yes">
+        <source>Make %Ln marked file(s) (%1) share their storage with a kept copy?</source>
+        <translation>
+            <numerusform>Make %Ln marked file (%1) share its storage with a kept copy?</numerusform>
+            <numerusform>Make %Ln marked files (%1) share their storage with a kept copy?</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Replace %Ln marked file(s) (%1) with hard links to a kept copy?</source>
+        <translation>
+            <numerusform>Replace %Ln marked file (%1) with a hard link to a kept copy?</numerusform>
+            <numerusform>Replace %Ln marked files (%1) with hard links to a kept copy?</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>In %Ln group(s) every file is marked: with no copy that stays to share with, their files stay as they are.</source>
+        <translation>
+            <numerusform>In %Ln group every file is marked: with no copy that stays to share with, its files stay as they are.</numerusform>
+            <numerusform>In %Ln groups every file is marked: with no copy that stays to share with, their files stay as they are.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>In %Ln group(s) every file is marked: with no copy that stays to link to, their files stay as they are.</source>
+        <translation>
+            <numerusform>In %Ln group every file is marked: with no copy that stays to link to, its files stay as they are.</numerusform>
+            <numerusform>In %Ln groups every file is marked: with no copy that stays to link to, their files stay as they are.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln file(s) (%1) now share storage with a kept copy.</source>
+        <translation>
+            <numerusform>%Ln file (%1) now shares storage with a kept copy.</numerusform>
+            <numerusform>%Ln files (%1) now share storage with a kept copy.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln file(s) (%1) are now hard links to a kept copy.</source>
+        <translation>
+            <numerusform>%Ln file (%1) is now a hard link to a kept copy.</numerusform>
+            <numerusform>%Ln files (%1) are now hard links to a kept copy.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>tarvik::MarkedFileRunner</name>
     <message numerus="yes">
         <source>%1 of %Ln file(s) · %2 of %3</source>

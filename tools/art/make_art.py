@@ -208,6 +208,24 @@ def glyph_trash_marked(m):
     m.polyline([(24.5, 36), (30.5, 42), (40, 30.5)], 4.5, 0)
 
 
+def chain_link(m, a, b, r, w, gap=0.0):
+    """One link of a chain: a capsule outline round the segment a-b, outer radius r, stroke w.
+    With gap, first clears a margin that wide round it, so it reads as lying on top."""
+    if gap:
+        m.line(a[0], a[1], b[0], b[1], 2 * (r + gap), 0)
+    m.line(a[0], a[1], b[0], b[1], 2 * r)
+    m.line(a[0], a[1], b[0], b[1], 2 * (r - w), 0)
+
+
+def glyph_link_marked(m):
+    # two links of a chain, the upper one over the lower: the copies keep their names and hold
+    # together
+    chain_link(m, (19, 45), (29, 35), 9, 6)
+    chain_link(m, (35, 29), (45, 19), 9, 6, gap=2.5)
+    # the lower link passes back over the upper one on its far side
+    m.line(27.5, 36.5, 31.5, 32.5, 6)
+
+
 def glyph_save(m):
     m.line(32, 13.5, 32, 35, 6.5)
     m.polyline([(22.5, 26.5), (32, 36), (41.5, 26.5)], 6.5)
@@ -234,6 +252,7 @@ ICONS = [
     ("stop", glyph_stop, True),
     ("mark", glyph_mark, True),
     ("trash_marked", glyph_trash_marked, True),
+    ("link_marked", glyph_link_marked, True),
     ("save", glyph_save, True),
     ("options", glyph_options, False),
 ]
@@ -302,6 +321,36 @@ def make_checkboxes():
             name = "checkbox_%s%s" % (state, variant)
             out.append(save_png(checkbox(16, state, variant), name + ".png"))
             out.append(save_png(checkbox(32, state, variant), name + "@2x.png"))
+    return out
+
+
+# ---------------------------------------------------------------------------
+# Row marks of the duplicate tree, in place of a file's icon once the file shares a kept copy's
+# storage or has become a link to it: 16 px with an "@2x" partner, in the accent colour.
+
+
+def row_linked(m):
+    chain_link(m, (4.5, 11.5), (7, 9), 3.3, 1.9)
+    chain_link(m, (9, 7), (11.5, 4.5), 3.3, 1.9, gap=0.9)
+    m.line(6.6, 9.4, 7.9, 8.1, 1.9)
+
+
+def row_shared(m):
+    # two files standing on one block of storage
+    for x0 in (1.5, 9):
+        m.rrect(x0, 1.5, x0 + 5.5, 9, 1.2)
+        m.rrect(x0 + 1.5, 3, x0 + 4, 7.5, 0.3, 0)
+        m.line(x0 + 2.75, 9, x0 + 2.75, 11.5, 1.5)
+    m.rrect(1.5, 11.5, 14.5, 14.5, 1)
+
+
+def make_row_marks():
+    out = []
+    for name, draw in (("row_linked", row_linked), ("row_shared", row_shared)):
+        for px, suffix in ((16, ""), (32, "@2x")):
+            g = Mask(px, px, 16)
+            draw(g)
+            out.append(save_png(layer(g.result(), ACCENT), name + suffix + ".png"))
     return out
 
 
@@ -764,6 +813,7 @@ def main():
     written = []
     written += make_button_icons()
     written += make_checkboxes()
+    written += make_row_marks()
     written += make_app_icons()
     written += make_logo()
     written += make_spinner()
