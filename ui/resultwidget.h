@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/fileitem.h"
+#include "ui/grouparranger.h"
 #include "ui/resulttally.h"
 
 #include <QElapsedTimer>
@@ -12,6 +13,7 @@ class QEvent;
 class QFrame;
 class QHBoxLayout;
 class QLabel;
+class QLineEdit;
 class QMovie;
 class QPoint;
 class QTimer;
@@ -26,6 +28,8 @@ class MarkedFileRunner;
 class MarkMenu;
 class ResultSaver;
 class RowFeeder;
+class RowRemover;
+class SortMenu;
 class ToolMenu;
 class TreeWidget;
 
@@ -69,12 +73,17 @@ private slots:
     void refreshStatus();
     void onItemChanged(QTreeWidgetItem* item, int column);
     void removeFileRow(QTreeWidgetItem* item);
+    void markedFilesDone();
     void showEnd();
+    void arrange();
+    void resultsSaved(const QString& path);
+    void saveColumnWidths();
 
 private:
     void resetScan();
     void endThread();
     void setScanning(bool scanning);
+    void setUpColumns();
 
     QVBoxLayout* mLayout;
     QStringList mFolders;
@@ -88,6 +97,11 @@ private:
     MarkMenu* mMarkMenu;
     QToolButton* mTrashMarkedButton;
     QToolButton* mSaveResultsButton;
+    QToolButton* mSortButton;
+    SortMenu* mSortMenu;
+    QLineEdit* mFilterEdit;
+    QTimer* mFilterTimer;
+    QTimer* mColumnsTimer;
     QToolButton* mMenuButton;
     ToolMenu* mToolMenu;
     QMovie* mSpinnerMovie;
@@ -101,6 +115,8 @@ private:
 
     ResultTally mTally;
     RowFeeder* mFeeder;
+    RowRemover* mRemover;
+    GroupArranger* mArranger;
     MarkedFileRunner* mTrashMarked;
     ResultSaver* mSaver;
     QElapsedTimer mScanClock;
