@@ -242,6 +242,9 @@ void TreeWidget::showLateRows()
             return;
         }
         const int shown = group.expanded ? int(group.total) : 0;
+        // Collapsed before its rows were merged: Qt kept what it knew of its children then.
+        if (!group.expanded && late.contains(group.index.row()))
+            items[k].hasChildren = d->hasVisibleChildren(group.index);
         if (group.expanded && late.contains(group.index.row())) {
             const int rows = model()->rowCount(group.index);
             for (int c = k + 1; c <= k + shown; ++c)

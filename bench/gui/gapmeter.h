@@ -48,9 +48,8 @@ public:
         const auto at = [&](double q) {
             return gaps.empty() ? 0 : gaps[size_t(double(gaps.size() - 1) * q)].first;
         };
-        const auto over = std::count_if(gaps.begin(), gaps.end(), [](const auto& g) {
-            return g.first > 100000000;
-        });
+        const auto over = std::count_if(gaps.begin(), gaps.end(),
+                                        [](const auto& g) { return g.first > 100000000; });
         std::printf("%s event-loop gaps (10 ms timer, %zu ticks): longest %.1f ms, 99th "
                     "percentile %.1f ms, median %.1f ms, %lld over 100 ms; the window's thread "
                     "on the processor %.1f ms of the longest\n",

@@ -31,8 +31,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QRandomGenerator>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>

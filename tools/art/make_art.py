@@ -214,6 +214,15 @@ def glyph_save(m):
     m.polyline([(16, 36), (16, 48), (48, 48), (48, 36)], 6.5)
 
 
+def glyph_sort(m):
+    # three bars, longest on top (the biggest first), and an arrow down beside them
+    m.line(14, 18, 38, 18, 6)
+    m.line(14, 32, 32, 32, 6)
+    m.line(14, 46, 26, 46, 6)
+    m.line(47, 15, 47, 45, 6)
+    m.polyline([(40, 39), (47, 47), (54, 39)], 6)
+
+
 # name, drawing, whether the button can be disabled and so needs a dimmed image
 ICONS = [
     ("plus", glyph_plus, False),
@@ -227,6 +236,7 @@ ICONS = [
     ("mark", glyph_mark, True),
     ("trash_marked", glyph_trash_marked, True),
     ("save", glyph_save, True),
+    ("sort", glyph_sort, True),
 ]
 
 
