@@ -7,6 +7,7 @@
 #include "scan/duplicatefinderthread.h"
 #include "ui/markedfilerunner.h"
 #include "ui/markmenu.h"
+#include "ui/pathdelegate.h"
 #include "ui/resultsaver.h"
 #include "ui/rowfeeder.h"
 #include "ui/rowremover.h"
@@ -44,7 +45,7 @@ constexpr int kStatusRefreshMs = 250;
 constexpr int kFilterPauseMs = 300;
 // Columns but the last, which takes the rest: sized so that at the window's first width of
 // 480 px the path shows too.
-constexpr int kColumnWidths[] = {150, 64, 110};
+constexpr int kColumnWidths[] = {160, 64, 108};
 
 } // namespace
 
@@ -443,8 +444,8 @@ void ResultWidget::setScanning(bool scanning)
 
 void ResultWidget::setUpColumns()
 {
-    // Long names and paths keep both ends, where what tells copies apart usually is.
-    mTreeWidget->setTextElideMode(Qt::ElideMiddle);
+    // A long path keeps both ends, where what tells copies apart usually is.
+    mTreeWidget->setItemDelegateForColumn(3, new MiddleElideDelegate(mTreeWidget));
     QHeaderView* header = mTreeWidget->header();
     header->setStretchLastSection(true);
     const QList<int> remembered = AppSettings::resultColumnWidths();
