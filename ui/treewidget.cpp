@@ -62,7 +62,9 @@ void TreeWidget::layoutNow()
 void TreeWidget::appendExpanded(QTreeWidgetItem* item)
 {
     mExpandAppended = true;
-    addTopLevelItem(item);
+    // Not addTopLevelItem(): only addChild() tells the item its row, which the model would
+    // otherwise search all the groups for.
+    invisibleRootItem()->addChild(item);
     mExpandAppended = false;
     // Where the row could not be appended here, Qt expands it its own way.
     if (item->childCount() > 0 && !item->isExpanded())
@@ -120,10 +122,14 @@ void TreeWidget::replaceTopLevel(const QVector<QTreeWidgetItem*>& groups, GroupS
         addTopLevelItems(QList<QTreeWidgetItem*>(groups.begin(), groups.end()));
         mCollapsedOnAppend = nullptr;
         mExpandAppended = false;
+        noteTopLevelRows();
     } else {
         // Expanding with a layout pending only notes the row; the layout comes once, below.
         scheduleDelayedItemsLayout();
-        addTopLevelItems(QList<QTreeWidgetItem*>(groups.begin(), groups.end()));
+        // One by one, at the end, where the model neither walks its persistent indexes nor
+        // loses a row's place.
+        for (QTreeWidgetItem* group : groups)
+            invisibleRootItem()->addChild(group);
         for (QTreeWidgetItem* group : groups) {
             if (group->childCount() > 0 && !collapsed->contains(group))
                 group->setExpanded(true);

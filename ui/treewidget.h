@@ -82,6 +82,10 @@ private:
     // The view items' part, in treewidget_viewitems.cpp.
     // The first view row that changed, INT_MAX for none yet, -1 where Qt must lay out.
     int appendViewRows(const QModelIndex& parent, int start, int end);
+    // The model finds an item's row by a guess it keeps in the item, else by searching all its
+    // siblings: after the top-level rows were put in another order, every guess is set right
+    // here, or a pass over the groups would cost groups times groups. False where it cannot.
+    bool noteTopLevelRows();
     // The view items say what the tree shows, and may be changed in place.
     bool viewItemsCurrent() const;
     bool removeViewRows(const QVector<QTreeWidgetItem*>& rows);

@@ -7,6 +7,7 @@
 
 #ifdef TARVIK_TREE_VIEW_ITEMS
 #include <QtWidgets/private/qtreeview_p.h>
+#include <QtWidgets/private/qtreewidget_p.h>
 #endif
 
 namespace tarvik {
@@ -37,6 +38,21 @@ QTreeViewItem childItem(const QTreeViewPrivate* d, const QModelIndex& index, int
     return item;
 }
 
+// An item's private part, which holds where the model last found it among its siblings. Reached
+// through an explicit instantiation, which may name a private member.
+struct ItemPart
+{
+    using type = QTreeWidgetItemPrivate* QTreeWidgetItem::*;
+    friend type itemPart(ItemPart);
+};
+
+template <typename Tag, typename Tag::type Member> struct Reach
+{
+    friend typename Tag::type itemPart(Tag) { return Member; }
+};
+
+template struct Reach<ItemPart, &QTreeWidgetItem::d>;
+
 QTreeViewPrivate* viewOf(const QScopedPointer<QObjectData>& d)
 {
     return static_cast<QTreeViewPrivate*>(d.data());
@@ -52,6 +68,15 @@ bool TreeWidget::viewItemsCurrent() const
     return !mLayoutOwed && !d->delayedPendingLayout && d->uniformRowHeights &&
            !isSortingEnabled() && d->hiddenIndexes.isEmpty() && d->spanningIndexes.isEmpty() &&
            !rootIndex().isValid() && state() != AnimatingState;
+}
+
+bool TreeWidget::noteTopLevelRows()
+{
+    if (!mViewItems)
+        return false;
+    for (int g = 0; g < topLevelItemCount(); ++g)
+        (topLevelItem(g)->*itemPart(ItemPart()))->rowGuess = g;
+    return true;
 }
 
 bool TreeWidget::removeViewRows(const QVector<QTreeWidgetItem*>& rows)
@@ -294,6 +319,11 @@ void TreeWidget::showLateRows()
 }
 
 #else
+
+bool TreeWidget::noteTopLevelRows()
+{
+    return false;
+}
 
 bool TreeWidget::viewItemsCurrent() const
 {
