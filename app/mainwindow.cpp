@@ -53,10 +53,13 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     connect(mNewSearchWidget, SIGNAL(startedScan()), this, SLOT(onStartedScan()));
     connect(mResultWidget, SIGNAL(back()), this, SLOT(onBack()));
 
-    // The last search comes back, but the launcher still greets the user.
-    for (const QString& folder : AppSettings::lastFolders())
-        mNewSearchWidget->addFolder(folder);
-    mNewSearchWidget->setFilterText(AppSettings::lastFilter());
+    connect(mLauncherWidget, SIGNAL(lastSearchEvent()), this, SLOT(onLastSearch()));
+    connect(mLauncherWidget, SIGNAL(foldersDropped(QStringList)), this,
+            SLOT(onFoldersDropped(QStringList)));
+
+    // The last search comes back, but the launcher still greets the user, offering it.
+    restoreLastSearch();
+    mLauncherWidget->setLastSearch(mNewSearchWidget->folders());
 }
 
 MainWindow::~MainWindow()
@@ -76,11 +79,17 @@ void MainWindow::onGetStarted()
 
 void MainWindow::onStartedScan()
 {
+    // The page's start button is disabled while an option cannot be read.
+    if (!mNewSearchWidget->canStart()) {
+        mStackedWidget->setCurrentWidget(mNewSearchWidget);
+        return;
+    }
     const QStringList folders = mNewSearchWidget->folders();
     const QString filter = mNewSearchWidget->filterText();
-    AppSettings::setLastSearch(folders, filter);
+    AppSettings::setLastSearch(folders, filter, mNewSearchWidget->optionTexts());
     mResultWidget->setFolders(folders);
     mResultWidget->setFilter(filter);
+    mResultWidget->setOptions(mNewSearchWidget->scanOptions());
     mStackedWidget->setCurrentWidget(mResultWidget);
     mResultWidget->startScan();
 }
@@ -88,6 +97,34 @@ void MainWindow::onStartedScan()
 void MainWindow::onBack()
 {
     mStackedWidget->setCurrentWidget(mNewSearchWidget);
+}
+
+void MainWindow::restoreLastSearch()
+{
+    mNewSearchWidget->setFolders(AppSettings::lastFolders());
+    mNewSearchWidget->setFilterText(AppSettings::lastFilter());
+    mNewSearchWidget->setOptionTexts(AppSettings::lastOptions());
+}
+
+void MainWindow::onLastSearch()
+{
+    restoreLastSearch();
+    mStackedWidget->setCurrentWidget(mNewSearchWidget);
+}
+
+void MainWindow::onFoldersDropped(const QStringList& folders)
+{
+    for (const QString& folder : folders)
+        mNewSearchWidget->addFolder(folder);
+    mStackedWidget->setCurrentWidget(mNewSearchWidget);
+}
+
+void MainWindow::openFolders(const QStringList& folders, bool scan)
+{
+    mNewSearchWidget->setFolders(folders);
+    mStackedWidget->setCurrentWidget(mNewSearchWidget);
+    if (scan)
+        onStartedScan();
 }
 
 } // namespace tarvik

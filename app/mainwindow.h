@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
 
 class QStackedWidget;
 
@@ -20,12 +21,20 @@ public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    // Folders handed in from outside (the command line): the new search page holds them in
+    // place of the remembered ones and becomes current; with scan, the scan starts too.
+    void openFolders(const QStringList& folders, bool scan);
+
 public slots:
     void onGetStarted();
     void onStartedScan();
     void onBack();
+    void onLastSearch();
+    void onFoldersDropped(const QStringList& folders);
 
 private:
+    void restoreLastSearch();
+
     QStackedWidget* mStackedWidget;
     LauncherWidget* mLauncherWidget;
     NewSearchWidget* mNewSearchWidget;

@@ -1,6 +1,7 @@
 // tarvik-scan: the scan of the window without the window, for scripts and terminals.
 
 #include "app/failurereport.h"
+#include "app/scanflags.h"
 #include "scan/folderwalk.h"
 #include "scan/outputtarget.h"
 #include "scan/resultexport.h"
@@ -38,16 +39,29 @@ enum ExitCode {
 };
 
 const char kUsage[] =
-    "Usage: tarvik-scan [--filter PATTERNS] [--format text|csv|json] [--output FILE] FOLDER...\n";
+    "Usage: tarvik-scan [--filter PATTERNS] [--min-size SIZE] [--max-size SIZE]\n"
+    "                   [--exclude PATTERNS]... [--hidden] [--format text|csv|json]\n"
+    "                   [--output FILE] FOLDER...\n";
 
 const char kHelp[] =
     "\n"
     "Finds the files with identical content below the folders and writes them as numbered\n"
-    "groups. Hidden files and folders are not listed, links to folders are not followed, and\n"
-    "a file reached twice is counted once.\n"
+    "groups. Hidden files and folders are not listed unless asked, links to folders are not\n"
+    "followed, and a file reached twice is counted once.\n"
     "\n"
     "  --filter PATTERNS  only names matching one of the comma-separated patterns, case\n"
     "                     ignored, as in the window: --filter '*.jpg, *.png'\n"
+    "  --min-size SIZE    only files of at least SIZE: bytes, or with K, M or G for powers\n"
+    "                     of 1024 (500K, 20M, 1.5G); --min-size 1 leaves empty files out\n"
+    "  --max-size SIZE    only files of at most SIZE\n"
+    "  --exclude PATTERNS leave out the files and folders matching one of the comma-\n"
+    "                     separated patterns, case ignored; may be given again. A pattern\n"
+    "                     without '/' is matched against each name (node_modules, *.tmp),\n"
+    "                     one with '/' against the path below the folder given, where * and\n"
+    "                     ? stay within one name and ** spans folders (photos/*/thumbs,\n"
+    "                     **/build/**); a trailing '/' matches folders only. A matching\n"
+    "                     folder is not entered; the folders given are never matched.\n"
+    "  --hidden           list hidden files and enter hidden folders too\n"
     "  --format FORMAT    text (the default): the paths of each group one a line, an empty\n"
     "                       line after each group; a name holding a newline is ambiguous\n"
     "                     csv: a header, then group,md5,size,path,modified for each file\n"
@@ -57,13 +71,15 @@ const char kHelp[] =
     "                       stays a link; a device or named pipe is written into, never\n"
     "                       replaced; a folder, a link to nothing and a disk are refused\n"
     "  -h, --help         show this help\n"
+    "  -v, --version      show the version\n"
     "\n"
     "Progress goes to standard error when it is a terminal.\n"
     "\n"
     "Exit codes:\n"
     "  0    the scan ended and its groups were written (finding none is no error)\n"
     "  1    the output could not be written\n"
-    "  2    bad command line: unknown option, missing value, unknown format, no folder\n"
+    "  2    bad command line: unknown option, missing value, unknown format, no folder,\n"
+    "       a bad size or pattern\n"
     "  3    a folder does not exist or is not a folder\n"
     "  4    the scan or the writing failed for another reason, such as memory running out\n"
     "  130  stopped by Ctrl-C (SIGINT), 143 stopped by SIGTERM; FILE was left as it was\n";
@@ -118,6 +134,7 @@ struct Options
     QString filter;
     ExportFormat format = ExportFormat::Text;
     QString output = QStringLiteral("-");
+    ScanOptions shape;
 };
 
 // Fills options from the command line. Otherwise the exit code, its message written.
@@ -131,7 +148,10 @@ std::optional<int> parseOptions(const QStringList& arguments, Options* options)
     const QCommandLineOption outputOption(QStringLiteral("output"), QString(),
                                           QStringLiteral("FILE"));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOptions({filterOption, formatOption, outputOption, helpOption});
+    const QCommandLineOption versionOption(
+        QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    parser.addOptions({filterOption, formatOption, outputOption, helpOption, versionOption});
+    const ScanFlags scanFlags(parser);
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 
     if (!parser.parse(arguments))
@@ -141,6 +161,13 @@ std::optional<int> parseOptions(const QStringList& arguments, Options* options)
         std::fputs(kHelp, stdout);
         return kExitOk;
     }
+    if (parser.isSet(versionOption)) {
+        std::fputs("tarvik-scan " TARVIK_VERSION "\n", stdout);
+        return kExitOk;
+    }
+    QString shapeError;
+    if (!scanFlags.read(parser, &options->shape, &shapeError))
+        return fail(kExitUsage, shapeError);
     const QString formatName = parser.value(formatOption);
     if (!exportFormatFromName(formatName, &options->format))
         return fail(kExitUsage,
@@ -189,7 +216,7 @@ struct ScanJob
                         return true;
                     },
                     &digests, &progress);
-                scanFolders(options.folders, options.filter, engine, stop);
+                scanFolders(options.folders, options.filter, engine, stop, options.shape);
             }
             if (stopped())
                 return;

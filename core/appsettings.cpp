@@ -40,12 +40,26 @@ QString lastFilter()
     return store()->getValue(kPath, QStringLiteral("lastFilter"), "");
 }
 
-void setLastSearch(const QStringList& folders, const QString& filter)
+OptionTexts lastOptions()
+{
+    OptionTexts options;
+    options.minSize = store()->getValue(kPath, QStringLiteral("lastMinSize"), "");
+    options.maxSize = store()->getValue(kPath, QStringLiteral("lastMaxSize"), "");
+    options.exclude = store()->getValue(kPath, QStringLiteral("lastExclude"), "");
+    options.hidden = store()->getValue(kPath, QStringLiteral("lastHidden"), false);
+    return options;
+}
+
+void setLastSearch(const QStringList& folders, const QString& filter, const OptionTexts& options)
 {
     const QJsonDocument doc(QJsonArray::fromStringList(folders));
     store()->setValue(kPath, QStringLiteral("lastFolders"),
                       QString::fromUtf8(doc.toJson(QJsonDocument::Compact)));
     store()->setValue(kPath, QStringLiteral("lastFilter"), filter);
+    store()->setValue(kPath, QStringLiteral("lastMinSize"), options.minSize);
+    store()->setValue(kPath, QStringLiteral("lastMaxSize"), options.maxSize);
+    store()->setValue(kPath, QStringLiteral("lastExclude"), options.exclude);
+    store()->setValue(kPath, QStringLiteral("lastHidden"), options.hidden);
 }
 
 QString dialogFolder()

@@ -11,9 +11,21 @@ namespace tarvik {
 // A store that cannot be read or written only means that the defaults are used.
 namespace AppSettings {
 
+// The options of a search as the new search page shows them, sizes as the user typed them.
+struct OptionTexts
+{
+    QString minSize;
+    QString maxSize;
+    QString exclude;
+    bool hidden = false;
+};
+
+// The folders of the last search started that still exist, its filter and its options.
 QStringList lastFolders();
 QString lastFilter();
-void setLastSearch(const QStringList& folders, const QString& filter);
+OptionTexts lastOptions();
+void setLastSearch(const QStringList& folders, const QString& filter,
+                   const OptionTexts& options = OptionTexts());
 
 // Where the folder dialog opens: the folder the user last chose one in, else the home folder.
 QString dialogFolder();

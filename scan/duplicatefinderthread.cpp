@@ -95,7 +95,7 @@ void DuplicateFinderThread::run()
 
 void DuplicateFinderThread::walk()
 {
-    const NameFilter filter(mFilter);
+    const WalkRules rules(mFilter, mOptions);
     const StopCheck stop = [this] { return isInterruptionRequested(); };
     for (const QString& folder : qAsConst(mFolders)) {
         if (isInterruptionRequested())
@@ -103,7 +103,7 @@ void DuplicateFinderThread::walk()
         debugLog(QStringLiteral("mFilter: ") + mFilter);
         debugLog(mFilter.isEmpty() ? QStringLiteral("mFilter: NO")
                                    : QStringLiteral("mFilter: YES"));
-        if (!walkFolderInto(folder, filter, stop, *mEngine))
+        if (!walkFolderInto(folder, rules, stop, *mEngine))
             return;
     }
 }

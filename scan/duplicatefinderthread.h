@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scan/scanoptions.h"
 #include "scan/scantypes.h"
 
 #include <QHash>
@@ -40,6 +41,8 @@ public:
     QHash<QString, DigestEntry> mDigests;
     QStringList mFolders;
     QString mFilter;
+    // What the walk lists besides the filter; set, like the two above, before start().
+    ScanOptions mOptions;
 
     // Live figures of this scan, readable from any thread at any time.
     const ScanProgress& progress() const { return mProgress; }

@@ -5,8 +5,8 @@
 
 #include <QDirIterator>
 #include <QFile>
-#include <QRegularExpression>
-#include <algorithm>
+#include <atomic>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <dirent.h>
@@ -17,40 +17,15 @@
 
 namespace tarvik {
 
-NameFilter::NameFilter(const QString& text) : mActive(!text.isEmpty())
-{
-    if (!mActive)
-        return;
-    mPatterns = text.split(QLatin1Char(','), Qt::KeepEmptyParts, Qt::CaseSensitive);
-    const QRegExp leadingBlanks(QStringLiteral("^\\s+"), Qt::CaseSensitive, QRegExp::RegExp);
-    for (QString& part : mPatterns)
-        part.replace(leadingBlanks, QString());
-    mPatterns.erase(
-        std::remove_if(mPatterns.begin(), mPatterns.end(),
-                       [](const QString& pattern) {
-                           return !QRegularExpression(
-                                       QRegularExpression::wildcardToRegularExpression(pattern))
-                                       .isValid();
-                       }),
-        mPatterns.end());
-    if (!mPatterns.contains(QStringLiteral("*")))
-        for (const QString& pattern : qAsConst(mPatterns))
-            mMatchers.append(
-                QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
-                                   QRegularExpression::CaseInsensitiveOption));
-}
-
-bool NameFilter::matches(const QString& name) const
-{
-    if (mMatchers.isEmpty())
-        return !listsNothing();
-    for (const QRegularExpression& matcher : mMatchers)
-        if (matcher.match(name).hasMatch())
-            return true;
-    return false;
-}
-
 namespace {
+
+std::atomic<FolderHook> gFolderHook{nullptr};
+
+void aboutToList(const QString& folder)
+{
+    if (const FolderHook hook = gFolderHook.load(std::memory_order_relaxed))
+        hook(folder);
+}
 
 #ifdef Q_OS_UNIX
 
@@ -61,9 +36,9 @@ namespace {
 class Lister
 {
 public:
-    Lister(const NameFilter& filter, const StopCheck& stop,
+    Lister(const WalkRules& rules, int rootSize, const StopCheck& stop,
            const std::function<void(const ListedFile&)>& visit)
-        : mFilter(filter), mStop(stop), mVisit(visit)
+        : mRules(rules), mRootSize(rootSize), mStop(stop), mVisit(visit)
     {
     }
 
@@ -81,6 +56,10 @@ public:
         std::vector<Entry> entries;
         std::string names;
         {
+            aboutToList(QFile::decodeName(folder));
+            // What lies below the chosen folder, for patterns with a "/".
+            const QString below =
+                mRules.exclude.usesPaths() ? QFile::decodeName(folder.mid(mRootSize)) : QString();
             const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (fd < 0)
                 return !mStop();
@@ -96,8 +75,9 @@ public:
                     return false;
                 }
                 const char* name = entry->d_name;
-                // Hidden entries, and with them "." and "..", are not listed.
-                if (name[0] == '.')
+                // "." and "..", and unless asked for, every hidden entry.
+                if (name[0] == '.' && (!mRules.options.hidden || name[1] == '\0' ||
+                                       (name[1] == '.' && name[2] == '\0')))
                     continue;
                 const size_t size = std::strlen(name);
                 if (!sameAsText(name, size))
@@ -113,10 +93,14 @@ public:
                                                  : DT_UNKNOWN;
                 }
                 Entry e{names.size(), size, type == DT_DIR, 0, 0, 0};
+                if (!e.folder && ((type != DT_REG && type != DT_LNK) || !nameMatches(name, size)))
+                    continue;
+                if (excluded(below, name, size, e.folder))
+                    continue;
                 if (!e.folder) {
                     // Links are followed to what they name, which has to be a regular file.
-                    if ((type != DT_REG && type != DT_LNK) || !nameMatches(name, size) ||
-                        ::fstatat(fd, name, &st, 0) != 0 || !S_ISREG(st.st_mode))
+                    if (::fstatat(fd, name, &st, 0) != 0 || !S_ISREG(st.st_mode) ||
+                        !mRules.options.sizeAllowed(qint64(st.st_size)))
                         continue;
                     e.size = qint64(st.st_size);
                     e.device = quint64(st.st_dev);
@@ -163,78 +147,125 @@ private:
         return true;
     }
 
-    bool nameMatches(const char* name, size_t size) const
+    static QString textOf(const char* name, size_t size)
     {
-        return mFilter.matchesAll() ||
-               mFilter.matches(QFile::decodeName(QByteArray::fromRawData(name, int(size))));
+        return QFile::decodeName(QByteArray::fromRawData(name, int(size)));
     }
 
-    const NameFilter& mFilter;
+    bool nameMatches(const char* name, size_t size) const
+    {
+        return mRules.names.matchesAll() || mRules.names.matches(textOf(name, size));
+    }
+
+    bool excluded(const QString& below, const char* name, size_t size, bool folder) const
+    {
+        if (mRules.exclude.isEmpty())
+            return false;
+        const QString text = textOf(name, size);
+        return mRules.exclude.excludes(text, below + text, folder);
+    }
+
+    const WalkRules& mRules;
+    const int mRootSize;
     const StopCheck& mStop;
     const std::function<void(const ListedFile&)>& mVisit;
 };
 
-bool listFolder(const QString& folder, const NameFilter& filter, const StopCheck& stop,
+bool listFolder(const QString& folder, const WalkRules& rules, const StopCheck& stop,
                 const std::function<void(const ListedFile&)>& visit)
 {
     // An empty entry would walk the current directory, which nobody chose.
-    if (folder.isEmpty() || filter.listsNothing())
+    if (folder.isEmpty() || rules.listsNothing())
         return !stop();
     QByteArray native = QFile::encodeName(folder);
     if (!native.endsWith('/'))
         native.append('/');
-    return Lister(filter, stop, visit).list(native);
+    return Lister(rules, native.size(), stop, visit).list(native);
 }
 
 #endif
 
+bool listPortable(const QString& folder, const QString& below, const WalkRules& rules,
+                  const StopCheck& stop, const std::function<void(const QString&)>& visit)
+{
+    aboutToList(folder);
+    QDir::Filters filters = QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot;
+    if (rules.options.hidden)
+        filters |= QDir::Hidden;
+    QDirIterator it(folder, filters);
+    while (it.hasNext()) {
+        if (stop())
+            return false;
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        const QString name = it.fileName();
+        const bool isFolder = info.isDir();
+        // Links to folders are not followed.
+        if ((isFolder && info.isSymLink()) || (!isFolder && !rules.names.matches(name)) ||
+            (!rules.exclude.isEmpty() && rules.exclude.excludes(name, below + name, isFolder)))
+            continue;
+        if (isFolder) {
+            if (!listPortable(path, below + name + QLatin1Char('/'), rules, stop, visit))
+                return false;
+        } else if (rules.options.sizeAllowed(info.size())) {
+            visit(path);
+        }
+    }
+    return !stop();
+}
+
 } // namespace
 
-bool walkFolder(const QString& folder, const NameFilter& filter, const StopCheck& stop,
+bool walkFolderPortable(const QString& folder, const WalkRules& rules, const StopCheck& stop,
+                        const std::function<void(const QString&)>& visit)
+{
+    // An empty entry would walk the current directory, which nobody chose.
+    if (folder.isEmpty() || rules.listsNothing())
+        return !stop();
+    return listPortable(folder, QString(), rules, stop, visit);
+}
+
+bool walkFolder(const QString& folder, const WalkRules& rules, const StopCheck& stop,
                 const std::function<void(const QString&)>& visit)
 {
 #ifdef Q_OS_UNIX
     QByteArray path;
-    return listFolder(folder, filter, stop, [&](const ListedFile& file) {
+    return listFolder(folder, rules, stop, [&](const ListedFile& file) {
         path = *file.folder;
         path.append(file.name, int(file.nameSize));
         visit(QFile::decodeName(path));
     });
 #else
-    // An empty entry would walk the current directory, which nobody chose.
-    if (folder.isEmpty() || filter.listsNothing())
-        return !stop();
-    QDirIterator it(folder, filter.patterns(), QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        if (stop())
-            return false;
-        visit(it.next());
-    }
-    return !stop();
+    return walkFolderPortable(folder, rules, stop, visit);
 #endif
 }
 
-bool walkFolderInto(const QString& folder, const NameFilter& filter, const StopCheck& stop,
+bool walkFolderInto(const QString& folder, const WalkRules& rules, const StopCheck& stop,
                     ScanEngine& engine)
 {
 #ifdef Q_OS_UNIX
-    return listFolder(folder, filter, stop,
+    return listFolder(folder, rules, stop,
                       [&engine](const ListedFile& file) { engine.addListed(file); });
 #else
-    return walkFolder(folder, filter, stop,
+    return walkFolder(folder, rules, stop,
                       [&engine](const QString& path) { engine.addFile(path); });
 #endif
 }
 
 void scanFolders(const QStringList& folders, const QString& filter, ScanEngine& engine,
-                 const StopCheck& stop)
+                 const StopCheck& stop, const ScanOptions& options)
 {
-    const NameFilter names(filter);
+    const WalkRules rules(filter, options);
     for (const QString& folder : folders) {
-        if (!walkFolderInto(folder, names, stop, engine))
+        if (!walkFolderInto(folder, rules, stop, engine))
             return;
     }
     engine.finish();
+}
+
+void setFolderHook(FolderHook hook)
+{
+    gFolderHook = hook;
 }
 
 } // namespace tarvik

@@ -16,7 +16,9 @@
 
 namespace tarvik::test {
 
-inline QVector<SeenEvent> referenceScan(const QStringList& folders, const QString& filter)
+// Of the options, only hidden files and sizes: a test removes what its exclusions leave out.
+inline QVector<SeenEvent> referenceScan(const QStringList& folders, const QString& filter,
+                                        const ScanOptions& options = ScanOptions())
 {
     QVector<SeenEvent> events;
     QHash<QByteArray, SeenEvent> digests;
@@ -28,9 +30,14 @@ inline QVector<SeenEvent> referenceScan(const QStringList& folders, const QStrin
     for (const QString& folder : folders) {
         if (folder.isEmpty())
             continue;
-        QDirIterator it(folder, patterns, QDir::Files, QDirIterator::Subdirectories);
+        QDirIterator it(folder, patterns,
+                        QDir::Files | (options.hidden ? QDir::Hidden : QDir::Files),
+                        QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString path = it.next();
+            const qint64 size = QFileInfo(path).size();
+            if (size < options.minSize || (options.maxSize >= 0 && size > options.maxSize))
+                continue;
 #ifdef Q_OS_UNIX
             struct stat st;
             if (::stat(QFile::encodeName(path).constData(), &st) != 0)

@@ -119,13 +119,13 @@ public:
 inline QVector<SeenEvent> runScan(
     const QStringList& folders, const QString& filter = QString(),
     StopCheck stop = [] { return false; }, ScanProgress* progress = nullptr,
-    QHash<QString, DigestEntry>* digests = nullptr)
+    QHash<QString, DigestEntry>* digests = nullptr, const ScanOptions& options = ScanOptions())
 {
     EventSink sink;
     QHash<QString, DigestEntry> own;
     {
         ScanEngine engine(stop, sink.sink(), digests ? digests : &own, progress);
-        scanFolders(folders, filter, engine, stop);
+        scanFolders(folders, filter, engine, stop, options);
     }
     return sink.events;
 }

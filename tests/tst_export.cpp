@@ -346,6 +346,17 @@ void ExportTest::scanToolRejectsBadInput_data()
         << QStringList{"--output", "%", "%"} << 1 << "cannot write '%'";
     QTest::newRow("output in missing folder")
         << QStringList{"--output", "%/no/out.txt", "%"} << 1 << "cannot write '%/no/out.txt'";
+    QTest::newRow("bad size") << QStringList{"--min-size", "1.5", "%"} << 2
+                              << "--min-size: '1.5' is not a size";
+    QTest::newRow("empty size") << QStringList{"--max-size", " ", "%"} << 2
+                                << "--max-size: ' ' is not a size";
+    QTest::newRow("maximum below minimum")
+        << QStringList{"--min-size", "2k", "--max-size", "2047", "%"} << 2
+        << "--max-size: below --min-size";
+    QTest::newRow("no pattern") << QStringList{"--exclude", "a", "--exclude", " ,", "%"} << 2
+                                << "--exclude: no pattern in ' ,'";
+    QTest::newRow("bad pattern") << QStringList{"--exclude", "a, [z-a]", "%"} << 2
+                                 << "--exclude: '[z-a]' cannot be used as a pattern";
 }
 
 void ExportTest::scanToolRejectsBadInput()
@@ -370,9 +381,24 @@ void ExportTest::scanToolFindsTheEngineGroups()
                             "a/other.txt=other", "b/other.jpg=other", "b/lone.txt=lone",
                             "empty1=", "a/empty2=", ".hidden/x.txt=same"}));
     const QStringList folders = {root + "/a", root + "/b", root};
-    for (const QString& filter : {QString(), QStringLiteral("*.txt, *.JPG")}) {
-        const QString expected = groupsOf(referenceScan(folders, filter), root);
-        const QStringList args = QStringList{"--filter", filter} + folders;
+    ScanOptions shaped;
+    shaped.minSize = 1;
+    shaped.maxSize = 1024;
+    shaped.exclude = QStringList{"b", "*.jpg"};
+    shaped.hidden = true;
+    const QStringList flags{"--min-size", "1",         "--max-size", "1K",      "--exclude",
+                            "b",          "--exclude", " *.jpg,",    "--hidden"};
+    for (int round = 0; round < 3; ++round) {
+        const QString filter = round == 1 ? QStringLiteral("*.txt, *.JPG") : QString();
+        const ScanOptions options = round == 2 ? shaped : ScanOptions();
+        // The engine's own options are checked against the reference in tst_scan.
+        const QString expected = groupsOf(
+            round < 2 ? referenceScan(folders, filter)
+                      : runScan(
+                            folders, filter, [] { return false; }, nullptr, nullptr, options),
+            root);
+        const QStringList args =
+            QStringList{"--filter", filter} + (round == 2 ? flags : QStringList()) + folders;
         QByteArray text;
         QCOMPARE(runScanTool(args, &text), 0);
         QCOMPARE(groupsOf(readBack(ExportFormat::Text, text), root), expected);
@@ -386,6 +412,9 @@ void ExportTest::scanToolFindsTheEngineGroups()
         }
         QVERIFY(QFile::remove(json));
     }
+    QByteArray version;
+    QCOMPARE(runScanTool({"--version"}, &version), 0);
+    QCOMPARE(version, "tarvik-scan " TARVIK_VERSION "\n");
 }
 
 void ExportTest::scanToolStopsOnSignal_data()

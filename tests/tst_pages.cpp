@@ -1,3 +1,5 @@
+#include "app/commandline.h"
+#include "core/appsettings.h"
 #include "tst_ui_support.h"
 #include "ui/sizetext.h"
 
@@ -15,6 +17,14 @@ private slots:
     void removeFolder();
     void startAndBackKeepFoldersAndFilter_data();
     void startAndBackKeepFoldersAndFilter();
+    void searchOptions_data();
+    void searchOptions();
+    void dropFolders_data();
+    void dropFolders();
+    void commandLine_data();
+    void commandLine();
+    void commandLineWithoutWindow_data();
+    void commandLineWithoutWindow();
     void toolMenu_data();
     void toolMenu();
     void sizeText_data();
@@ -104,6 +114,202 @@ void PagesTest::startAndBackKeepFoldersAndFilter()
         QCOMPARE(w.search->folders(), folders);
         QCOMPARE(w.search->filterText(), filter);
     }
+}
+
+void PagesTest::searchOptions_data()
+{
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<bool>("hidden");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("read");
+    QTest::newRow("none") << QStringList{"", "", ""} << false << ""
+                          << "0 -1  0";
+    QTest::newRow("all set") << QStringList{" 1K", "2.5m", "build, ,*.tmp "} << true << ""
+                             << "1024 2621440 build|*.tmp 1";
+    QTest::newRow("equal limits") << QStringList{"7", "7b", ""} << false << ""
+                                  << "7 7  0";
+    QTest::newRow("bad minimum") << QStringList{"ten", "", ""} << false << "SizeErrorLabel"
+                                 << "";
+    QTest::newRow("bad maximum") << QStringList{"", "1,5M", ""} << false << "SizeErrorLabel"
+                                 << "";
+    QTest::newRow("maximum below minimum")
+        << QStringList{"2K", "1K", ""} << false << "SizeErrorLabel"
+        << "";
+    QTest::newRow("bad pattern") << QStringList{"", "", "a, [z-a]"} << false << "ExcludeErrorLabel"
+                                 << "";
+}
+
+// What the options read is what the scan gets, and comes back after a restart with the panel
+// open; what cannot be read is said beside its field and keeps the scan from starting.
+void PagesTest::searchOptions()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(bool, hidden);
+    QFETCH(QString, error);
+    QFETCH(QString, read);
+    QTemporaryDir dir;
+    AppSettings::setLastSearch({}, QString());
+    {
+        Window w;
+        QVERIFY(!w.launcher->findChild<QWidget*>("LastSearchButton")->isVisibleTo(w.launcher));
+        w.stack->setCurrentWidget(w.search);
+        w.search->addFolder(dir.path());
+        w.press(w.search, "OptionsButton");
+        const char* names[] = {"MinSizeEdit", "MaxSizeEdit", "ExcludeEdit"};
+        for (int i = 0; i < 3; ++i) {
+            auto* edit = w.search->findChild<QLineEdit*>(names[i]);
+            QVERIFY(edit && edit->isVisible());
+            QTest::keyClicks(edit, texts[i]);
+        }
+        auto* box = w.search->findChild<QCheckBox*>("HiddenCheckBox");
+        QVERIFY(box && box->isVisible());
+        if (hidden)
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+        for (const char* label : {"SizeErrorLabel", "ExcludeErrorLabel"})
+            QCOMPARE(w.search->findChild<QLabel*>(label)->isVisible(), error == label);
+        w.press(w.search, "StartScanButton");
+        QCOMPARE(w.stack->currentIndex(), error.isEmpty() ? 2 : 1);
+        if (!error.isEmpty())
+            return;
+        const ScanOptions& o = w.thread()->mOptions;
+        QCOMPARE(QString("%1 %2 %3 %4")
+                     .arg(o.minSize)
+                     .arg(o.maxSize)
+                     .arg(o.exclude.join('|'))
+                     .arg(o.hidden),
+                 read);
+        QVERIFY(w.waitForScan());
+    }
+    Window w;
+    QCOMPARE(w.stack->currentWidget(), w.launcher);
+    w.press(w.launcher, "LastSearchButton");
+    QCOMPARE(w.stack->currentWidget(), w.search);
+    QCOMPARE(w.search->folders(), QStringList(dir.path()));
+    const AppSettings::OptionTexts back = w.search->optionTexts();
+    QCOMPARE(QStringList({back.minSize, back.maxSize, back.exclude}), texts);
+    QCOMPARE(back.hidden, hidden);
+    QCOMPARE(w.search->findChild<QWidget*>("OptionsPanel")->isVisible(), read != "0 -1  0");
+}
+
+void PagesTest::dropFolders_data()
+{
+    QTest::addColumn<bool>("onLauncher");
+    QTest::addColumn<bool>("withFolder");
+    for (bool onLauncher : {true, false})
+        for (bool withFolder : {true, false})
+            QTest::addRow("on the %s, %s", onLauncher ? "launcher" : "search page",
+                          withFolder ? "a folder among files" : "files only")
+                << onLauncher << withFolder;
+}
+
+// Dropped folders are added and show the search page; files and other places are not.
+void PagesTest::dropFolders()
+{
+    QFETCH(bool, onLauncher);
+    QFETCH(bool, withFolder);
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("file"), "x") && QDir().mkdir(dir.filePath("sub")));
+    Window w;
+    w.search->setFolders({"/first"});
+    w.stack->setCurrentWidget(onLauncher ? w.launcher : w.search);
+    QMimeData data;
+    QList<QUrl> urls{QUrl::fromLocalFile(dir.filePath("file")), QUrl("https://tarvik.example/")};
+    if (withFolder)
+        urls << QUrl::fromLocalFile(dir.filePath("sub") + '/');
+    data.setUrls(urls);
+    QWidget* target = w.stack->currentWidget();
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QCOMPARE(enter.isAccepted(), withFolder);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    QCOMPARE(w.search->folders(),
+             withFolder ? QStringList({"/first", dir.filePath("sub")}) : QStringList({"/first"}));
+    QCOMPARE(w.stack->currentWidget(), withFolder ? w.search : target);
+}
+
+void PagesTest::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("folders");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("nothing") << QStringList() << 0 << "/kept"
+                             << "";
+    QTest::newRow("folders, one relative") << QStringList{"%/a", "b/"} << 1 << "%/a %/b"
+                                           << "";
+    QTest::newRow("missing and file left out")
+        << QStringList{"%/gone", "%/a", "%/file"} << 1 << "%/a"
+        << "%/gone\n%/file";
+    QTest::newRow("scan") << QStringList{"--scan", "%/a", "%/b"} << 2 << "%/a %/b"
+                          << "";
+    QTest::newRow("scan, none left") << QStringList{"--scan", "%/gone"} << 0 << "/kept"
+                                     << "%/gone";
+}
+
+// Through the real window: the folders given replace the remembered ones, --scan starts the
+// scan, and what is no folder is named once and left out.
+void PagesTest::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, page);
+    QFETCH(QString, folders);
+    QFETCH(QString, told);
+    const QString root = QDir(freshRoot()).canonicalPath();
+    QVERIFY(QDir(root).mkpath("a") && QDir(root).mkpath("b") && writeFile(root + "/file", "x"));
+    const QString current = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(root));
+    const CommandLine line =
+        parseCommandLine(QStringList("tarvik") + args.replaceInStrings("%", root));
+    QDir::setCurrent(current);
+    QCOMPARE(line.action, CommandLine::Open);
+    Window w;
+    w.search->setFolders({"/kept"});
+    QString said;
+    QPointer<QTimer> box = whenShown(false, [&](QWidget* widget) {
+        said = static_cast<QMessageBox*>(widget)->text();
+        static_cast<QMessageBox*>(widget)->accept();
+    });
+    openFromCommandLine(*w.window, line);
+    delete box;
+    QCOMPARE(said.section('\n', 1), told.replace("%", root));
+    QCOMPARE(w.stack->currentIndex(), page);
+    QCOMPARE(w.search->folders().join(' '), folders.replace("%", root));
+    if (page == 2) {
+        QCOMPARE(w.thread()->mFolders, w.search->folders());
+        QVERIFY(w.waitForScan());
+    }
+}
+
+void PagesTest::commandLineWithoutWindow_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "tarvik " TARVIK_VERSION;
+    QTest::newRow("help") << QStringList{"-h"} << 0 << "Usage: tarvik [--scan] [FOLDER...]";
+    QTest::newRow("unknown option")
+        << QStringList{"--bogus"} << 2 << "tarvik: Unknown option 'bogus'.";
+    QTest::newRow("scan alone") << QStringList{"--scan"} << 2 << "tarvik: --scan needs a folder";
+}
+
+// Help and version print without a display; a bad command line is one line and exit 2.
+void PagesTest::commandLineWithoutWindow()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, said);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (code == 0)
+        env.insert("QT_QPA_PLATFORM", "xcb"), env.remove("DISPLAY");
+    p.setProcessEnvironment(env);
+    p.start(TARVIK_APP, args);
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), code);
+    const QString text = code ? p.readAllStandardError() : p.readAllStandardOutput();
+    QVERIFY2(text.startsWith(said + '\n'), qPrintable(text));
 }
 
 void PagesTest::toolMenu_data()

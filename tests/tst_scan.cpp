@@ -69,11 +69,13 @@ QStringList snapshot(const QString& root)
 }
 
 DuplicateFinderThread* startThread(QObject* receiver, const QStringList& folders,
-                                   const QString& filter, QEventLoop* loop = nullptr)
+                                   const QString& filter, QEventLoop* loop = nullptr,
+                                   const ScanOptions& options = ScanOptions())
 {
     auto* thread = new DuplicateFinderThread(receiver);
     thread->mFolders = folders;
     thread->mFilter = filter;
+    thread->mOptions = options;
     if (loop)
         QObject::connect(thread, SIGNAL(finished()), loop, SLOT(quit()));
     thread->start();
@@ -89,6 +91,10 @@ class ScanTest : public QObject
 private slots:
     void groups_data();
     void groups();
+    void options_data();
+    void options();
+    void sizes_data();
+    void sizes();
     void sameEventsAsTheReference_data();
     void sameEventsAsTheReference();
     void filesChangingDuringTheScan_data();
@@ -201,6 +207,161 @@ void ScanTest::groups()
     QCOMPARE(groupsOf(events, root), expected == "=" ? groupsOf(reference, root) : expected);
     QCOMPARE(describe(events, root), describe(reference, root));
     QCOMPARE(describe(sink.events, root), describe(events, root));
+}
+
+void ScanTest::options_data()
+{
+    QTest::addColumn<QString>("tree");
+    QTest::addColumn<QString>("folders");
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("gone");
+    const auto row = [](const char* name, const char* tree, const char* folders,
+                        const char* options, const char* expected, const char* gone) {
+        QTest::newRow(name) << tree << folders << options << expected << gone;
+    };
+    const char* sizes = "in/a0= in/b0= in/a1=1 in/b1=1 in/a3=333 in/b3=333 in/a4=4444 in/b4=4444";
+    row("sizes at the limits", sizes, "in", "min=1 max=3", "in/a1 in/b1|in/a3 in/b3",
+        "in/a0 in/b0 in/a4 in/b4");
+    row("minimum 0 keeps the empty group", sizes, "in", "min=0 max=0", "in/a0 in/b0",
+        "in/a1 in/b1 in/a3 in/b3 in/a4 in/b4");
+    row("maximum below minimum", sizes, "in", "min=2 max=1", "", "in");
+    row("an excluded folder holds the only copy",
+        "in/a=1 in/build/b=1 in/c=2 in/d=2 in/build/sub/e=2", "in", "exclude=BUILD", "in/c in/d",
+        "in/build");
+    row("excluded file names", "in/a.tmp=1 in/b=1 in/c.TMP=1 in/d=1 in/s/e.tmp=1", "in",
+        "exclude=*.tmp", "in/b in/d", "in/a.tmp in/c.TMP in/s/e.tmp");
+    row("a path below the chosen folder",
+        "in/photos/y/thumbs/t=1 in/photos/y/p=1 in/x/photos/y/thumbs/u=1", "in",
+        "exclude=photos/*/thumbs", "in/photos/y/p in/x/photos/y/thumbs/u", "in/photos/y/thumbs");
+    row("double star spans folders",
+        "in/a/build/x=1 in/build/y=1 in/c/d/build/z=1 in/build.txt=1 in/k=1 in/e/f/g/h=2 in/e/h=2",
+        "in", "exclude=**/build/**,e/**/h", "in/build.txt in/k",
+        "in/a/build in/build in/c/d/build in/e/f/g/h in/e/h");
+    row("leading and trailing slash", "in/build/x=1 in/sub/build/y=1 in/sub/b/z=1 in/b=1", "in",
+        "exclude=/build,b/", "in/b in/sub/build/y", "in/build in/sub/b");
+    row("hidden files and folders", "in/v=x in/.h=x in/.hd/y=x in/.git/o=x", "in", "hidden",
+        "in/.git/o in/.h in/.hd/y in/v", "");
+    row("hidden, one folder excluded", "in/v=x in/.h=x in/.hd/y=x in/.git/o=x", "in",
+        "hidden exclude=.git", "in/.h in/.hd/y in/v", "in/.git");
+    row("the chosen folder is never matched", "in/build/a=1 in/build/b=1 in/build/build/c=1",
+        "in/build", "exclude=build", "in/build/a in/build/b", "in/build/build");
+}
+
+namespace {
+
+QStringList gOpened;
+QMutex gOpenedMutex;
+
+void recordOpened(const QString& folder)
+{
+    QMutexLocker lock(&gOpenedMutex);
+    gOpened << folder;
+}
+
+} // namespace
+
+// The options leave out exactly the entries named gone: the events are those of a plain scan
+// of the tree without them. An excluded folder is never even opened. The thread, the engine
+// and the toolkit's own walk list the same.
+void ScanTest::options()
+{
+    QFETCH(QString, tree);
+    QFETCH(QString, folders);
+    QFETCH(QString, options);
+    QFETCH(QString, expected);
+    QFETCH(QString, gone);
+    ScanOptions chosen;
+    for (const QString& word : words(options)) {
+        const QString value = word.section('=', 1);
+        if (word.startsWith("min="))
+            QVERIFY(parseSize(value, &chosen.minSize));
+        else if (word.startsWith("max="))
+            QVERIFY(parseSize(value, &chosen.maxSize));
+        else if (word.startsWith("exclude="))
+            chosen.exclude = splitPatterns(value);
+        chosen.hidden = chosen.hidden || word == "hidden";
+    }
+    const QString root = freshRoot();
+    QVERIFY(makeTree(root, words(tree)));
+    QStringList list;
+    for (const QString& folder : words(folders))
+        list << root + '/' + folder;
+    gOpened.clear();
+    setFolderHook(recordOpened);
+    MessageCatcher messages;
+    const QVector<SeenEvent> events = runScan(
+        list, QString(), [] { return false; }, nullptr, nullptr, chosen);
+    setFolderHook(nullptr);
+    EventSink sink;
+    QEventLoop loop;
+    DuplicateFinderThread* thread = startThread(&sink, list, QString(), &loop, chosen);
+    loop.exec();
+    delete thread;
+    QCOMPARE(describe(sink.events, root), describe(events, root));
+    QCOMPARE(messages.lines(QtWarningMsg), QStringList());
+    QCOMPARE(groupsOf(events, root), expected);
+    for (const QString& folder : list) {
+        QStringList native, portable;
+        const WalkRules rules(QString(), chosen);
+        walkFolder(
+            folder, rules, [] { return false; }, [&](const QString& p) { native << p; });
+        walkFolderPortable(
+            folder, rules, [] { return false; }, [&](const QString& p) { portable << p; });
+        QCOMPARE(portable, native);
+    }
+    for (const QString& entry : words(gone)) {
+        const QString path = root + '/' + entry;
+        for (const QString& opened : qAsConst(gOpened))
+            QVERIFY2(!(opened + '/').startsWith(path + '/'), qPrintable(opened));
+        QVERIFY(QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path));
+    }
+    QCOMPARE(describe(events, root), describe(referenceScan(list, QString(), chosen), root));
+}
+
+void ScanTest::sizes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("bytes");
+    const qint64 bad = -2;
+    const qint64 none = ScanOptions::kNoLimit;
+    for (const auto& [text, bytes] : std::initializer_list<std::pair<const char*, qint64>>{
+             {"", none},
+             {"  ", none},
+             {"0", 0},
+             {" 100 ", 100},
+             {"100b", 100},
+             {"1K", 1024},
+             {"1k", 1024},
+             {"2 KB", 2048},
+             {"3KiB", 3072},
+             {"1.5M", 1572864},
+             {"0.3k", 307},
+             {"2G", qint64(2) << 30},
+             {"9223372036854775807", Q_INT64_C(9223372036854775807)},
+             {"8589934591G", Q_INT64_C(8589934591) << 30},
+             {"8589934592G", bad},
+             {"9223372036854775808", bad},
+             {"1.5", bad},
+             {"-1", bad},
+             {"1T", bad},
+             {"1MBB", bad},
+             {"ten", bad},
+             {"1,5M", bad},
+             {"1 000", bad},
+             {".5M", bad},
+             {"1iB", bad},
+             {"\u0661\u0662", bad},
+             {"0.0000000001G", bad}})
+        QTest::newRow(text) << QString::fromUtf8(text) << bytes;
+}
+
+void ScanTest::sizes()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, bytes);
+    qint64 read = -2;
+    QCOMPARE(parseSize(text, &read) ? read : qint64(-2), bytes);
 }
 
 void ScanTest::sameEventsAsTheReference_data()

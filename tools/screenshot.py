@@ -1,11 +1,13 @@
 #!/usr/bin/python3
-"""Makes the README's screenshot of the result page, with copies marked by a rule.
+"""Makes the README's screenshots: the result page with copies marked by a rule, or with
+--options the new search page with the options of a search open.
 
 Runs the real application under Xvfb with a throw-away home, answers the launcher's folder
 dialog with a small sample tree, starts the scan and captures the window once the groups
 are in. Run it again whenever the look changes:
 
     /usr/bin/python3 tools/screenshot.py [--app build/app/tarvik] [--out tools/screenshot-result.png]
+    /usr/bin/python3 tools/screenshot.py --options [--out tools/screenshot-options.png]
 
 Needs Xvfb, ImageMagick's `import`, libX11/libXtst (both come with Xvfb's dependencies) and
 python3-pil. Input goes through the XTEST extension, so no other tool is needed.
@@ -90,7 +92,8 @@ class Xtest:
         time.sleep(0.03)
 
     def type(self, text):
-        names = {" ": "space", "/": "slash", ".": "period", "-": "minus", "_": "underscore"}
+        names = {" ": "space", "/": "slash", ".": "period", "-": "minus", "_": "underscore",
+                 "*": "asterisk", ",": "comma"}
         for ch in text:
             self.key(names.get(ch, ch))
 
@@ -140,12 +143,33 @@ def make_sample(folder):
             f.write(rel.encode() * 50)
 
 
+def fill_options(x, x0, y0):
+    """Opens the options of the search and types into them, as a user would."""
+    x.click(x0 + 240, y0 + 30)
+    x.type("*.jpg, *.flac")
+    x.click(x0 + 407, y0 + 30)
+    time.sleep(0.5)
+    for (fx, fy), text in (((165, 81), "100K"), ((374, 81), "2G"),
+                           ((270, 114), "node_modules, **/build/**, Phone backup/*/thumbs")):
+        x.click(x0 + fx, y0 + fy)
+        x.type(text)
+    x.click(x0 + 83, y0 + 142)
+    # Away from every field, so that no tool tip covers them.
+    x.click(x0 + 240, y0 + 400)
+    time.sleep(0.8)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--app", default=os.path.join(ROOT, "build", "app", "tarvik"))
-    parser.add_argument("--out", default=os.path.join(HERE, "screenshot-result.png"))
+    parser.add_argument("--out")
+    parser.add_argument("--options", action="store_true",
+                        help="show the new search page with its options set instead")
     parser.add_argument("--display", default=":97")
     args = parser.parse_args()
+    if not args.out:
+        args.out = os.path.join(HERE, "screenshot-options.png" if args.options
+                                else "screenshot-result.png")
     if not os.access(args.app, os.X_OK):
         sys.exit("no application at %s; build it first or pass --app" % args.app)
 
@@ -183,11 +207,16 @@ def main():
         x.key("Return")
         start = wait_for("the new search page",
                          lambda: find_button(grab(args.display, shot), 450, 600))
+        x0, y0, _, _ = WINDOW
+        if args.options:
+            fill_options(x, x0, y0)
+            grab(args.display, shot).crop((x0, y0, x0 + WINDOW[2], y0 + WINDOW[3])).save(args.out)
+            print("wrote", args.out)
+            return
         x.click(*start)
         time.sleep(3.0)
 
         # Mark every copy but the first found of each group, from the Mark button's menu.
-        x0, y0, _, _ = WINDOW
         x.click(x0 + 158, y0 + 29)
         time.sleep(0.8)
         for key in ("Down", "Down", "Down", "Return"):

@@ -1,5 +1,7 @@
 #include "ui/launcherwidget.h"
 
+#include "ui/folderdrop.h"
+
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -23,6 +25,12 @@ LauncherWidget::LauncherWidget(QWidget* parent) : QWidget(parent)
     mGetStartedButton = new QPushButton(tr(" Add Folder "), this);
     mLayout->addWidget(mGetStartedButton, 0, Qt::AlignHCenter);
 
+    mLastSearchButton = new QPushButton(tr("Last Search"), this);
+    mLastSearchButton->setObjectName(QStringLiteral("LastSearchButton"));
+    mLastSearchButton->hide();
+    mLayout->addWidget(mLastSearchButton, 0, Qt::AlignHCenter);
+    connect(mLastSearchButton, SIGNAL(clicked()), this, SLOT(onPressLastSearchButton()));
+
     mLayout->addStretch(0);
 
     // The layout adopts the label.
@@ -31,11 +39,36 @@ LauncherWidget::LauncherWidget(QWidget* parent) : QWidget(parent)
     mLayout->addWidget(mWebLinkLabel, 0, Qt::AlignHCenter);
 
     connect(mGetStartedButton, SIGNAL(clicked()), this, SLOT(onPressGetStartedButton()));
+
+    setAcceptDrops(true);
+}
+
+void LauncherWidget::setLastSearch(const QStringList& folders)
+{
+    mLastSearchButton->setVisible(!folders.isEmpty());
+    mLastSearchButton->setToolTip(folders.join(QLatin1Char('\n')));
 }
 
 void LauncherWidget::onPressGetStartedButton()
 {
     emit getStartedEvent();
+}
+
+void LauncherWidget::onPressLastSearchButton()
+{
+    emit lastSearchEvent();
+}
+
+void LauncherWidget::dragEnterEvent(QDragEnterEvent* event)
+{
+    acceptFolderDrag(event);
+}
+
+void LauncherWidget::dropEvent(QDropEvent* event)
+{
+    const QStringList folders = takeDroppedFolders(event);
+    if (!folders.isEmpty())
+        emit foldersDropped(folders);
 }
 
 } // namespace tarvik

@@ -1,6 +1,8 @@
 #include "ui/newsearchwidget.h"
 
 #include "core/appdirs.h"
+#include "ui/folderdrop.h"
+#include "ui/searchoptionspanel.h"
 #include "ui/toolbar.h"
 #include "ui/toolmenu.h"
 
@@ -9,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -38,11 +41,21 @@ NewSearchWidget::NewSearchWidget(QWidget* parent) : QWidget(parent)
     mFilterEdit->setPlaceholderText(QStringLiteral("Filter Items..."));
     mToolBarLayout->addWidget(mFilterEdit, 0);
 
+    mOptionsButton = makeToolButton(mToolBar, QStringLiteral("OptionsButton"), tr("Options"));
+    mOptionsButton->setCheckable(true);
+    mToolBarLayout->addWidget(mOptionsButton, 0);
+
     mToolMenu = new ToolMenu(this);
 
     mMenuButton = makeToolButton(mToolBar, QStringLiteral("MenuButton"), QStringLiteral("Menu"));
     connect(mMenuButton, SIGNAL(clicked()), this, SLOT(onPressMenuButton()));
     mToolBarLayout->addWidget(mMenuButton, 0, Qt::AlignRight);
+
+    mOptionsPanel = new SearchOptionsPanel(this);
+    mOptionsPanel->hide();
+    mLayout->addWidget(mOptionsPanel, 0);
+    connect(mOptionsButton, SIGNAL(toggled(bool)), mOptionsPanel, SLOT(setVisible(bool)));
+    connect(mOptionsPanel, SIGNAL(changed()), this, SLOT(onOptionsChanged()));
 
     mSourceList = new QListWidget(this);
     mSourceList->setObjectName(QStringLiteral("SourceListWidget"));
@@ -52,11 +65,19 @@ NewSearchWidget::NewSearchWidget(QWidget* parent) : QWidget(parent)
     mStartScanButton->setObjectName(QStringLiteral("StartScanButton"));
     mLayout->addWidget(mStartScanButton, 0, Qt::AlignHCenter | Qt::AlignBottom);
     connect(mStartScanButton, SIGNAL(clicked()), this, SLOT(onPressStartScanButton()));
+
+    setAcceptDrops(true);
 }
 
 void NewSearchWidget::addFolder(const QString& folder)
 {
     mSourceList->addItem(folder);
+}
+
+void NewSearchWidget::setFolders(const QStringList& folders)
+{
+    mSourceList->clear();
+    mSourceList->addItems(folders);
 }
 
 QStringList NewSearchWidget::folders() const
@@ -76,6 +97,51 @@ QString NewSearchWidget::filterText() const
 void NewSearchWidget::setFilterText(const QString& filter)
 {
     mFilterEdit->setText(filter);
+}
+
+AppSettings::OptionTexts NewSearchWidget::optionTexts() const
+{
+    return mOptionsPanel->texts();
+}
+
+void NewSearchWidget::setOptionTexts(const AppSettings::OptionTexts& texts)
+{
+    mOptionsPanel->setTexts(texts);
+    if (mOptionsPanel->isSet())
+        mOptionsButton->setChecked(true);
+}
+
+bool NewSearchWidget::canStart() const
+{
+    return mOptionsPanel->isValid();
+}
+
+ScanOptions NewSearchWidget::scanOptions() const
+{
+    return mOptionsPanel->options();
+}
+
+void NewSearchWidget::onOptionsChanged()
+{
+    mStartScanButton->setEnabled(mOptionsPanel->isValid());
+    // The toggle stays lit while options shape the search, even with the panel closed.
+    const bool set = mOptionsPanel->isSet();
+    if (mOptionsButton->property("optionsSet").toBool() != set) {
+        mOptionsButton->setProperty("optionsSet", set);
+        mOptionsButton->style()->unpolish(mOptionsButton);
+        mOptionsButton->style()->polish(mOptionsButton);
+    }
+}
+
+void NewSearchWidget::dragEnterEvent(QDragEnterEvent* event)
+{
+    acceptFolderDrag(event);
+}
+
+void NewSearchWidget::dropEvent(QDropEvent* event)
+{
+    for (const QString& folder : takeDroppedFolders(event))
+        addFolder(folder);
 }
 
 void NewSearchWidget::onPressStartScanButton()

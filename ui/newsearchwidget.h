@@ -1,9 +1,14 @@
 #pragma once
 
+#include "core/appsettings.h"
+#include "scan/scanoptions.h"
+
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
+class QDragEnterEvent;
+class QDropEvent;
 class QFrame;
 class QHBoxLayout;
 class QLineEdit;
@@ -14,9 +19,11 @@ class QVBoxLayout;
 
 namespace tarvik {
 
+class SearchOptionsPanel;
 class ToolMenu;
 
-// Second page: the folders to search, an optional filter and the start button.
+// Second page: the folders to search, an optional filter, the options of the search behind a
+// toggle, and the start button. Folders dropped on it are added.
 class NewSearchWidget : public QWidget
 {
     Q_OBJECT
@@ -25,9 +32,16 @@ public:
     explicit NewSearchWidget(QWidget* parent = nullptr);
 
     void addFolder(const QString& folder);
+    void setFolders(const QStringList& folders);
     QStringList folders() const;
     QString filterText() const;
     void setFilterText(const QString& filter);
+    AppSettings::OptionTexts optionTexts() const;
+    // Opens the options when any is set, so that a shaped search never hides its shape.
+    void setOptionTexts(const AppSettings::OptionTexts& texts);
+    // What the options say; the start button is enabled only while they can all be read.
+    bool canStart() const;
+    ScanOptions scanOptions() const;
 
 signals:
     void startedScan();
@@ -37,6 +51,11 @@ private slots:
     void onPressAddFolderButton();
     void onPressRemoveFolderButton();
     void onPressMenuButton();
+    void onOptionsChanged();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QFrame* mToolBar;
@@ -49,6 +68,8 @@ private:
     QListWidget* mSourceList;
     QPushButton* mStartScanButton;
     ToolMenu* mToolMenu;
+    QToolButton* mOptionsButton;
+    SearchOptionsPanel* mOptionsPanel;
 };
 
 } // namespace tarvik

@@ -210,11 +210,17 @@ void ResultWidget::setFilter(const QString& filter)
     mFilter = filter;
 }
 
+void ResultWidget::setOptions(const ScanOptions& options)
+{
+    mOptions = options;
+}
+
 void ResultWidget::startScan()
 {
     resetScan();
     mThread->mFolders = mFolders;
     mThread->mFilter = mFilter;
+    mThread->mOptions = mOptions;
     mThread->start(QThread::InheritPriority);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scan/scanoptions.h"
 #include "ui/fileitem.h"
 #include "ui/grouparranger.h"
 #include "ui/resulttally.h"
@@ -48,6 +49,7 @@ public:
 
     void setFolders(const QStringList& folders);
     void setFilter(const QString& filter);
+    void setOptions(const ScanOptions& options);
     void startScan();
 
 signals:
@@ -88,6 +90,7 @@ private:
     QVBoxLayout* mLayout;
     QStringList mFolders;
     QString mFilter;
+    ScanOptions mOptions;
     QFrame* mToolBar;
     QHBoxLayout* mToolBarLayout;
     QToolButton* mBackButton;

@@ -223,6 +223,14 @@ def glyph_sort(m):
     m.polyline([(40, 39), (47, 47), (54, 39)], 6)
 
 
+def glyph_options(m):
+    # sliders: thinner than the menu's bars, each with a knob cut free of its track
+    for y, x in ((20, 40), (32, 24), (44, 34)):
+        m.line(15, y, 49, y, 4)
+        m.circle(x, y, 7.5, 0)
+        m.circle(x, y, 5)
+
+
 # name, drawing, whether the button can be disabled and so needs a dimmed image
 ICONS = [
     ("plus", glyph_plus, False),
@@ -237,6 +245,7 @@ ICONS = [
     ("trash_marked", glyph_trash_marked, True),
     ("save", glyph_save, True),
     ("sort", glyph_sort, True),
+    ("options", glyph_options, False),
 ]
 
 
