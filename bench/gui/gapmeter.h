@@ -50,11 +50,18 @@ public:
         };
         const auto over = std::count_if(gaps.begin(), gaps.end(),
                                         [](const auto& g) { return g.first > 100000000; });
+        qint64 busiest = 0;
+        qint64 busy = 0;
+        for (const auto& gap : gaps) {
+            busiest = std::max(busiest, gap.second);
+            busy += gap.second;
+        }
         std::printf("%s event-loop gaps (10 ms timer, %zu ticks): longest %.1f ms, 99th "
                     "percentile %.1f ms, median %.1f ms, %lld over 100 ms; the window's thread "
-                    "on the processor %.1f ms of the longest\n",
+                    "on the processor %.1f ms of the longest, at most %.1f ms between two "
+                    "ticks, %.1f ms in all\n",
                     what, gaps.size(), ms(at(1.0)), ms(at(0.99)), ms(at(0.5)), qint64(over),
-                    gaps.empty() ? 0.0 : ms(gaps.back().second));
+                    gaps.empty() ? 0.0 : ms(gaps.back().second), ms(busiest), ms(busy));
     }
 
     static qint64 threadCpuNs()
