@@ -45,7 +45,7 @@ constexpr int kStatusRefreshMs = 250;
 constexpr int kFilterPauseMs = 300;
 // Columns but the last, which takes the rest: sized so that at the window's first width of
 // 480 px the path shows too.
-constexpr int kColumnWidths[] = {160, 64, 108};
+constexpr int kColumnWidths[] = {160, 76, 92};
 
 } // namespace
 
