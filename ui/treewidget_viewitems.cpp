@@ -6,6 +6,7 @@
 #include <cstring>
 
 #ifdef TARVIK_TREE_VIEW_ITEMS
+#include <QtCore/private/qabstractitemmodel_p.h>
 #include <QtWidgets/private/qtreeview_p.h>
 #include <QtWidgets/private/qtreewidget_p.h>
 #endif
@@ -95,14 +96,33 @@ bool TreeWidget::removeViewRows(const QVector<QTreeWidgetItem*>& rows)
         groups.insert(group);
         gone.insert(row);
     }
+    // Where Qt would leave the current row, set beforehand: the nearest row that stays below it
+    // in its group, else above, else the group. Qt would make an index of the group meanwhile,
+    // beside the one set aside below.
+    if (QTreeWidgetItem* current = currentItem(); current && gone.contains(current)) {
+        QTreeWidgetItem* group = current->parent();
+        const int at = group->indexOfChild(current);
+        QTreeWidgetItem* next = nullptr;
+        for (int r = at + 1; r < group->childCount() && !next; ++r)
+            next = gone.contains(group->child(r)) ? nullptr : group->child(r);
+        for (int r = at - 1; r >= 0 && !next; --r)
+            next = gone.contains(group->child(r)) ? nullptr : group->child(r);
+        setCurrentItem(next ? next : group);
+    }
     // Each row taken out makes the model walk every persistent index, and each expanded group
-    // is one: for more than a few rows, the groups are expanded again afterwards instead.
-    QVector<QTreeWidgetItem*> expanded;
-    if (rows.size() > kFewRows) {
-        expanded.reserve(d->expandedIndexes.size());
-        for (const QPersistentModelIndex& index : qAsConst(d->expandedIndexes))
-            expanded.append(itemFromIndex(index));
-        d->expandedIndexes.clear();
+    // is one. No group moves here, so the indexes of groups are set aside meanwhile; those of
+    // rows stay for the model to move or drop.
+    QMultiHash<QModelIndex, QPersistentModelIndexData*>& live =
+        static_cast<QAbstractItemModelPrivate*>(QObjectPrivate::get(model()))->persistent.indexes;
+    QMultiHash<QModelIndex, QPersistentModelIndexData*> ofGroups;
+    ofGroups.swap(live);
+    for (auto it = ofGroups.begin(); it != ofGroups.end();) {
+        if (it.key().parent().isValid()) {
+            live.insert(it.key(), it.value());
+            it = ofGroups.erase(it);
+        } else {
+            ++it;
+        }
     }
     mPatching = true;
     for (QTreeWidgetItem* row : rows) {
@@ -110,6 +130,11 @@ bool TreeWidget::removeViewRows(const QVector<QTreeWidgetItem*>& rows)
         group->takeChild(group->indexOfChild(row));
     }
     mPatching = false;
+    for (auto it = live.cbegin(); it != live.cend(); ++it) {
+        Q_ASSERT(it.key().parent().isValid() || !ofGroups.contains(it.key()));
+        ofGroups.insert(it.key(), it.value());
+    }
+    live.swap(ofGroups);
 
     // One pass: the rows that stay move up over those gone; under the groups touched, their
     // indexes and siblings are made again.
@@ -153,10 +178,6 @@ bool TreeWidget::removeViewRows(const QVector<QTreeWidgetItem*>& rows)
     items.resize(kept);
     d->lastViewedItem = qMax(0, kept - 1);
     d->hoverBranch = -1;
-    for (QTreeWidgetItem* group : qAsConst(expanded)) {
-        if (group && group->treeWidget() == this)
-            d->storeExpanded(indexFromItem(group));
-    }
     qDeleteAll(rows);
     if (deeper)
         QTreeView::doItemsLayout(); // not a tree this pass knows
