@@ -106,7 +106,7 @@ bool benchTrashMarked(QWidget* page, tarvik::TreeWidget* tree)
     std::printf("trash marked: %.2f s from the confirmation to the summary; %d file rows "
                 "before, %d after (%s)\n",
                 took / 1000, before, after,
-                qPrintable(summary->text().section(QLatin1Char('\n'), 0, 0)));
+                qPrintable(summary->text().replace(QLatin1Char('\n'), QLatin1String(" / "))));
     gaps.print("trash marked:");
     summary->close();
     return true;
