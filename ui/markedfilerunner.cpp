@@ -205,10 +205,21 @@ void MarkedFileRunner::showProgress()
     mSinceShown.start();
 }
 
+void MarkedFileRunner::closeProgress()
+{
+    // Not deleted here: a modal dialog's setValue() lets events in, among them the one that
+    // ends the run, and goes on with the dialog afterwards.
+    if (mProgress) {
+        mProgress->hide();
+        mProgress->deleteLater();
+        mProgress = nullptr;
+    }
+}
+
 void MarkedFileRunner::ended()
 {
     mProgressTimer->stop();
-    delete mProgress;
+    closeProgress();
     mPage->setEnabled(true);
     const int notAttempted = mNotAttempted + (mPlan.size() - mReported);
     mPlan.clear();
@@ -244,7 +255,7 @@ void MarkedFileRunner::abandon()
     mThreads->stopAll();
     mProgressTimer->stop();
     if (mProgress) {
-        delete mProgress;
+        closeProgress();
         mPage->setEnabled(true);
     }
     mPlan.clear();

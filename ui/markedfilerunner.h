@@ -57,6 +57,7 @@ private:
     void confirmed(bool everyCopyToo);
     void fileReported(int index, int code);
     void ended();
+    void closeProgress();
     void showProgress();
 
     std::unique_ptr<MarkedFileOperation> mOperation;
