@@ -4,6 +4,7 @@
 #include "app/scanflags.h"
 #include "scan/folderwalk.h"
 #include "scan/outputtarget.h"
+#include "scan/resultcollector.h"
 #include "scan/resultexport.h"
 #include "scan/scanengine.h"
 
@@ -206,7 +207,6 @@ struct ScanJob
         try {
             const StopCheck stop = [] { return stopped(); };
             ResultCollector collector;
-            QHash<QString, DigestEntry> digests;
             {
                 ScanEngine engine(
                     stop,
@@ -215,14 +215,17 @@ struct ScanJob
                         collector.add(groupId, firstPath, path);
                         return true;
                     },
-                    &digests, &progress);
+                    [&collector](const QUuid& groupId, const QByteArray& md5) {
+                        collector.addDigest(groupId, md5);
+                    },
+                    &progress);
                 scanFolders(options.folders, options.filter, engine, stop, options.shape);
             }
             if (stopped())
                 return;
+            collector.finish();
             writing = true;
-            written = saveResults(options.output, collector.groups(digests), options.format, &error,
-                                  stop);
+            written = saveResults(options.output, collector, options.format, &error, stop);
         } catch (...) {
             failure = std::current_exception();
         }

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Makes the benchmark trees and times the scan engine beside jdupes, fdupes and rmlint.
 
-    bench/run_bench.py [--root DIR] [--runs N] [--trees M,S,B,L] [--bench PATH]
-                       [--tools tarvik,jdupes,fdupes,rmlint] [--before PATH] [--cold]
+    bench/run_bench.py [--root DIR] [--runs N] [--trees M,S,B,G,P,L] [--bench PATH]
+                       [--tools tarvik,jdupes,fdupes,rmlint] [--before PATH] [--cold] [--busy]
+                       [--scan PATH] [--scan-before PATH]
 
 The trees are made once, with a fixed seed, under --root (default /tmp/tarvik-bench), never
 in the repository; they are remade only if their recipe changed (L takes several minutes and
@@ -12,7 +13,9 @@ the tools taking turns. With --cold the tree's pages are dropped from the page c
 tool, the engine's ratios to the others, the median CPU time (user and system, all threads;
 steadier than wall time on a busy machine, though it misses time spent waiting) and the peak
 memory of each run (the largest resident size, from GNU time). --before times an older
-bench_scan in the same runs, taking turns with the others.
+bench_scan in the same runs, taking turns with the others; --scan and --scan-before time
+tarvik-scan builds the same way, results and writing included. With --busy another program keeps
+one processor busy for the whole run (stress-ng --cpu 1, or a busy loop where it is missing).
 
   M  about 10,000 files of mixed sizes (median about 100 KB, a long tail to tens of MB),
      15% copies of others, 3% of equal size but other content (half of them differing
@@ -20,6 +23,10 @@ bench_scan in the same runs, taking turns with the others.
   S  100,000 files of 1 to 8 KB in a tree six levels deep, 30% copies (of 70,000 originals)
   B  30 files of 40 to 160 MB: 20 originals, 5 copies, 5 of equal size differing only in
      their last byte
+  G  48 files of 40 to 160 MB: 36 originals, 6 of them with one exact copy each, 6 others
+     with a file of equal size differing only in its last byte
+  P  photo-like: 10,000 files of 100 KB to 1 MB (about 3 GB) in 50 albums: 8,500 originals,
+     1,400 copies, 100 of equal size with a few bytes changed near the start
   L  1,008,500 files of median 600 B (1 B to 64 KB, about 1 GB) in 40,000 folders: 750,000
      originals, 250,000 copies, 8,500 of equal size differing in the last byte
 """
@@ -118,6 +125,43 @@ def make_b(root, rng, pool):
                 write(dst, flip_last(f.read()))
 
 
+def make_g(root, rng, pool):
+    originals = []
+    for i in range(36):
+        path = os.path.join(root, "h%d" % (i % 6), "large%02d.bin" % i)
+        write(path, pool.content(rng.randint(40, 160) * 1_000_000 + rng.randrange(1000)))
+        originals.append(path)
+    for i, src in enumerate(rng.sample(originals, 12)):
+        dst = os.path.join(root, "h%d" % ((i + 3) % 6), "pair%02d.bin" % i)
+        if i < 6:
+            shutil.copyfile(src, dst)
+        else:
+            with open(src, "rb") as f:
+                write(dst, flip_last(f.read()))
+
+
+def make_p(root, rng, pool):
+    """Photos: sizes spread around 300 KB, so that few share a size by chance; copies, and
+    edited copies whose change (as a rewritten header would) lies near the start."""
+    albums = [os.path.join(root, "album%02d" % a) for a in range(50)]
+    originals = []
+    for i in range(8500):
+        size = int(math.exp(rng.gauss(math.log(290_000), 0.3)))
+        size = max(100_000, min(size, 1_000_000))
+        path = os.path.join(rng.choice(albums), "IMG_%05d.JPG" % i)
+        write(path, pool.content(size))
+        originals.append(path)
+    for i in range(1400):
+        shutil.copyfile(rng.choice(originals),
+                        os.path.join(rng.choice(albums), "copy_%05d.JPG" % i))
+    for i in range(100):
+        with open(rng.choice(originals), "rb") as f:
+            data = bytearray(f.read())
+        for _ in range(4):
+            data[rng.randrange(64, 2048)] ^= 0x5A
+        write(os.path.join(rng.choice(albums), "edit_%05d.JPG" % i), bytes(data))
+
+
 def make_l(root, rng, pool):
     """A million small files in 40,000 folders: contents are regenerated from their number,
     so copies need no source file read back and the script stays small in memory."""
@@ -151,7 +195,7 @@ def make_l(root, rng, pool):
         put(os.path.join(dirs[rng.randrange(len(dirs))], "v%06d" % i), bytes(body))
 
 
-TREES = {"M": make_m, "S": make_s, "B": make_b, "L": make_l}
+TREES = {"M": make_m, "S": make_s, "B": make_b, "G": make_g, "P": make_p, "L": make_l}
 
 
 def ensure_tree(base, name):
@@ -167,6 +211,14 @@ def ensure_tree(base, name):
     with open(stamp, "w") as f:
         f.write(recipe)
     return root
+
+
+def start_busy():
+    """One processor's worth of other work, until stopped."""
+    if shutil.which("stress-ng"):
+        return subprocess.Popen(["stress-ng", "--cpu", "1", "--quiet"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return subprocess.Popen([sys.executable, "-c", "while True: pass"])
 
 
 def drop_cache(tree):
@@ -204,6 +256,10 @@ def main():
     ap.add_argument("--before", help="an older bench_scan, timed in the same run as 'before'")
     ap.add_argument("--cold", action="store_true",
                     help="drop the tree from the page cache before every run")
+    ap.add_argument("--scan", help="a tarvik-scan, timed in the same runs as 'tarvik-scan'")
+    ap.add_argument("--scan-before", help="an older tarvik-scan, timed as 'scan-before'")
+    ap.add_argument("--busy", action="store_true",
+                    help="keep one processor busy with another program during the runs")
     ap.add_argument("--json", help="also write the figures to this file")
     args = ap.parse_args()
     root = os.path.abspath(args.root)
@@ -213,7 +269,21 @@ def main():
     if not os.access(args.bench, os.X_OK):
         sys.exit("no bench_scan at %s (build the project or pass --bench)" % args.bench)
 
+    busy = start_busy() if args.busy else None
+    try:
+        report = run_trees(args, root)
+    finally:
+        if busy:
+            busy.terminate()
+            busy.wait()
+    if args.json:
+        with open(args.json, "w") as f:
+            json.dump(report, f, indent=1)
+
+
+def run_trees(args, root):
     report = {}
+    print("load average before: %s" % open("/proc/loadavg").read().split(" ", 3)[:3])
     for name in args.trees.split(","):
         tree = ensure_tree(root, name)
         every = {
@@ -225,6 +295,10 @@ def main():
         tools = {tool: every[tool] for tool in args.tools.split(",")}
         if args.before:
             tools["before"] = [args.before, tree]
+        if args.scan:
+            tools["tarvik-scan"] = [args.scan, tree]
+        if args.scan_before:
+            tools["scan-before"] = [args.scan_before, tree]
         # Warm-up, which also cross-checks what each tool found.
         found = {}
         for tool, cmd in tools.items():
@@ -263,6 +337,8 @@ def main():
             "found_groups_files": found,
             "engine": engine[len(engine) // 2],
             "cold": args.cold,
+            "busy": args.busy,
+            "load_after": open("/proc/loadavg").read().split(" ", 3)[:3],
         }
         for tool in tools:
             if tool != "tarvik":
@@ -273,16 +349,15 @@ def main():
               % (name, e["files listed"], int(e["bytes listed"]) / 1e6,
                  int(e["bytes read"]) / 1e6, e["groups"], e["duplicate events"]))
         for tool in tools:
-            print("  %-7s median %7.3f s  (runs %s)  CPU %7.3f s  peak %7.1f MB  found %d groups"
+            print("  %-11s median %7.3f s  (runs %s)  CPU %7.3f s  peak %7.1f MB  found %d groups"
                   " / %d files" % (tool, med[tool], " ".join("%.3f" % t for t in times[tool]),
                                    cpu_med[tool], max(peaks[tool]) / 1024, *found[tool]))
         print("  wall " + ", ".join("tarvik/%s %.2f" % (tool, report[name]["ratio_" + tool])
                                     for tool in tools if tool != "tarvik"))
         print("  CPU  " + ", ".join("tarvik/%s %.2f" % (tool, report[name]["cpu_ratio_" + tool])
-                                    for tool in tools if tool != "tarvik"), flush=True)
-    if args.json:
-        with open(args.json, "w") as f:
-            json.dump(report, f, indent=1)
+                                    for tool in tools if tool != "tarvik"))
+        print("  load average after: %s" % " ".join(report[name]["load_after"]), flush=True)
+    return report
 
 
 if __name__ == "__main__":

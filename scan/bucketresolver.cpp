@@ -1,5 +1,7 @@
 #include "scan/bucketresolver.h"
 
+#include "scan/md5.h"
+
 #include <cstring>
 
 namespace tarvik {
@@ -9,6 +11,9 @@ namespace {
 // Files above this size are told apart by a fingerprint before any full read; files up to it
 // are read whole at once.
 constexpr qint64 kFingerprintFrom = 64 * 1024;
+// The first two files of a size up to this are compared at once, without fingerprints: on a
+// disk that seeks, the small reads of head and tail cost more than reading such files whole.
+constexpr qint64 kCompareAtOnceUpTo = 1024 * 1024;
 
 } // namespace
 
@@ -29,7 +34,7 @@ BucketResolver::BucketResolver(FolderHandleCache& folders, GroupIds& groups, con
 {
 }
 
-Resolution BucketResolver::resolve(SizeBucket& bucket, const FileRef& file)
+Resolution BucketResolver::resolve(SizeBucket& bucket, const FileRef& file, Comparison* wait)
 {
     if (!bucket.opened && mProgress) {
         ScanProgress::add(mProgress->filesCompared, 1);
@@ -38,8 +43,28 @@ Resolution BucketResolver::resolve(SizeBucket& bucket, const FileRef& file)
     Probe probe;
     probe.file = file;
     probe.size = bucket.size;
-    probe.result.outcome =
-        bucket.size > kFingerprintFrom ? resolveLarge(bucket, probe) : resolveSmall(bucket, probe);
+    probe.result.outcome = bucket.size > kFingerprintFrom ? resolveLarge(bucket, probe, wait)
+                                                          : resolveSmall(bucket, probe);
+    return probe.result;
+}
+
+Resolution BucketResolver::resume(SizeBucket& bucket, const FileRef& file, Comparison& done,
+                                  Comparison* wait)
+{
+    Probe probe;
+    probe.file = file;
+    probe.size = bucket.size;
+    Outcome outcome = judge(bucket, done.candidate, probe, done.match, done.digest);
+    if (outcome == Outcome::Unique) {
+        // A first that could not be read is out: look again among the others.
+        if (!bucket.classes[done.candidate].dead)
+            addClass(bucket, done.key, probe, done.keyed);
+        else if (done.keyed)
+            outcome = resolveAmong(bucket, done.key, probe, wait);
+        else
+            outcome = resolveByKey(bucket, probe, wait);
+    }
+    probe.result.outcome = outcome;
     return probe.result;
 }
 
@@ -50,7 +75,8 @@ void BucketResolver::hold(const FileRef& file, int buffer)
     mHeldBuffer = buffer;
 }
 
-void BucketResolver::joinGroup(ContentClass& c, Probe& probe, const char* bytes)
+void BucketResolver::joinGroup(ContentClass& c, Probe& probe, const char* bytes,
+                               const QByteArray& digest)
 {
     Resolution& result = probe.result;
     result.groupId = mGroups.join(c, &result.opensGroup);
@@ -60,11 +86,22 @@ void BucketResolver::joinGroup(ContentClass& c, Probe& probe, const char* bytes)
     PendingDigest pending;
     pending.groupId = result.groupId;
     pending.first = c.first;
-    pending.duplicate = probe.file;
     pending.size = probe.size;
+    pending.digest = digest;
     if (bytes)
         pending.bytes = QByteArray(bytes, int(pending.size));
     mFound.push_back(std::move(pending));
+}
+
+void BucketResolver::addClass(SizeBucket& bucket, quint64 key, const Probe& probe, bool keyed)
+{
+    ContentClass c;
+    c.key = key;
+    c.keyed = keyed;
+    c.first = probe.file;
+    c.hash = probe.hash;
+    c.hashed = probe.hashed;
+    bucket.classes.add(c);
 }
 
 // Small files are read whole, hashed, and compared in memory with the first of the class of
@@ -118,7 +155,7 @@ BucketResolver::Outcome BucketResolver::resolveSmall(SizeBucket& bucket, Probe& 
             hold(c.first, other);
         }
         if (std::memcmp(mReader.buffer(other), bytes, size_t(size)) == 0) {
-            joinGroup(c, probe, bytes);
+            joinGroup(c, probe, bytes, QByteArray());
             return Outcome::Duplicate;
         }
     }
@@ -130,13 +167,27 @@ BucketResolver::Outcome BucketResolver::resolveSmall(SizeBucket& bucket, Probe& 
     return Outcome::Unique;
 }
 
-BucketResolver::Outcome BucketResolver::resolveLarge(SizeBucket& bucket, Probe& probe)
+BucketResolver::Outcome BucketResolver::resolveLarge(SizeBucket& bucket, Probe& probe,
+                                                     Comparison* wait)
 {
     const qint64 size = bucket.size;
     // Large files go through the reader's buffers in blocks: nothing stays held.
     holdNothing();
     if (!bucket.opened) {
         bucket.opened = true;
+        if (wait && size <= kCompareAtOnceUpTo) {
+            ContentClass c;
+            c.first = bucket.pendingFirst;
+            c.keyed = false;
+            bucket.classes.add(c);
+            *wait = Comparison();
+            wait->first = c.first;
+            wait->second = probe.file;
+            wait->size = size;
+            wait->wantDigest = true;
+            wait->keyed = false;
+            return Outcome::Waiting;
+        }
         quint64 key = 0;
         switch (mReader.fingerprint(nameOf(bucket.pendingFirst, &mFirstPath), size, &key)) {
         case ContentReader::Result::Stopped:
@@ -151,8 +202,14 @@ BucketResolver::Outcome BucketResolver::resolveLarge(SizeBucket& bucket, Probe& 
             break;
         }
     }
+    return resolveByKey(bucket, probe, wait);
+}
+
+BucketResolver::Outcome BucketResolver::resolveByKey(SizeBucket& bucket, Probe& probe,
+                                                     Comparison* wait)
+{
     quint64 key = 0;
-    switch (mReader.fingerprint(nameOf(probe.file, &mSecondPath), size, &key)) {
+    switch (mReader.fingerprint(nameOf(probe.file, &mSecondPath), bucket.size, &key)) {
     case ContentReader::Result::Stopped:
         return Outcome::Stopped;
     case ContentReader::Result::Failed:
@@ -160,11 +217,38 @@ BucketResolver::Outcome BucketResolver::resolveLarge(SizeBucket& bucket, Probe& 
     case ContentReader::Result::Ok:
         break;
     }
-    return resolveAmong(bucket, key, probe);
+    Outcome stopped = Outcome::Unique;
+    if (!keyClasses(bucket, &stopped))
+        return stopped;
+    return resolveAmong(bucket, key, probe, wait);
+}
+
+// The classes compared before their fingerprints were taken get them now. There are at most
+// two, the first of their size, so the classes have no index yet.
+bool BucketResolver::keyClasses(SizeBucket& bucket, Outcome* stopped)
+{
+    for (quint32 i = 0; i < 2 && i < bucket.classes.size(); ++i) {
+        ContentClass& c = bucket.classes[i];
+        if (c.keyed || c.dead)
+            continue;
+        switch (mReader.fingerprint(nameOf(c.first, &mFirstPath), bucket.size, &c.key)) {
+        case ContentReader::Result::Stopped:
+            *stopped = Outcome::Stopped;
+            return false;
+        case ContentReader::Result::Failed:
+            c.dead = true;
+            break;
+        case ContentReader::Result::Ok:
+            c.keyed = true;
+            break;
+        }
+    }
+    return true;
 }
 
 // With one candidate, a direct comparison settles it; with more, a hash picks the candidate.
-BucketResolver::Outcome BucketResolver::resolveAmong(SizeBucket& bucket, quint64 key, Probe& probe)
+BucketResolver::Outcome BucketResolver::resolveAmong(SizeBucket& bucket, quint64 key, Probe& probe,
+                                                     Comparison* wait)
 {
     for (;;) {
         std::vector<quint32> candidates;
@@ -173,6 +257,17 @@ BucketResolver::Outcome BucketResolver::resolveAmong(SizeBucket& bucket, quint64
             return resolveByHash(bucket, probe, candidates);
         if (candidates.empty())
             break;
+        if (wait) {
+            const ContentClass& c = bucket.classes[candidates[0]];
+            *wait = Comparison();
+            wait->first = c.first;
+            wait->second = probe.file;
+            wait->size = bucket.size;
+            wait->wantDigest = c.group < 0;
+            wait->candidate = candidates[0];
+            wait->key = key;
+            return Outcome::Waiting;
+        }
         const Outcome outcome = confirm(bucket, candidates[0], probe);
         if (outcome != Outcome::Unique)
             return outcome;
@@ -180,12 +275,7 @@ BucketResolver::Outcome BucketResolver::resolveAmong(SizeBucket& bucket, quint64
         if (!bucket.classes[candidates[0]].dead)
             break;
     }
-    ContentClass c;
-    c.key = key;
-    c.first = probe.file;
-    c.hash = probe.hash;
-    c.hashed = probe.hashed;
-    bucket.classes.add(c);
+    addClass(bucket, key, probe);
     return Outcome::Unique;
 }
 
@@ -227,12 +317,7 @@ BucketResolver::Outcome BucketResolver::resolveByHash(SizeBucket& bucket, Probe&
         if (outcome != Outcome::Unique)
             return outcome;
     }
-    ContentClass c;
-    c.key = bucket.classes[candidates[0]].key;
-    c.first = probe.file;
-    c.hash = probe.hash;
-    c.hashed = true;
-    bucket.classes.add(c);
+    addClass(bucket, bucket.classes[candidates[0]].key, probe);
     return Outcome::Unique;
 }
 
@@ -243,18 +328,29 @@ BucketResolver::Outcome BucketResolver::confirm(SizeBucket& bucket, quint32 inde
     ContentClass& c = bucket.classes[index];
     const qint64 size = bucket.size;
     quint64 firstHash = 0;
-    switch (mReader.compare(nameOf(c.first, &mFirstPath), nameOf(probe.file, &mSecondPath), size,
-                            c.hashed ? nullptr : &firstHash, &probe.hash)) {
+    Md5 md5;
+    const ContentReader::Match match =
+        mReader.compare(nameOf(c.first, &mFirstPath), nameOf(probe.file, &mSecondPath), size,
+                        c.hashed ? nullptr : &firstHash, &probe.hash, c.group < 0 ? &md5 : nullptr);
+    if (match == ContentReader::Match::Differ && !c.hashed && size <= ContentReader::kBlockSize) {
+        // Files of one block were read whole: keep their hashes for the next look-up.
+        c.hash = firstHash;
+        c.hashed = true;
+        probe.hashed = true;
+    }
+    return judge(bucket, index, probe, match,
+                 match == ContentReader::Match::Equal && c.group < 0 ? md5.result() : QByteArray());
+}
+
+BucketResolver::Outcome BucketResolver::judge(SizeBucket& bucket, quint32 index, Probe& probe,
+                                              ContentReader::Match match, const QByteArray& digest)
+{
+    ContentClass& c = bucket.classes[index];
+    switch (match) {
     case ContentReader::Match::Equal:
-        joinGroup(c, probe, nullptr);
+        joinGroup(c, probe, nullptr, digest);
         return Outcome::Duplicate;
     case ContentReader::Match::Differ:
-        // Files of one block were read whole: keep their hashes for the next look-up.
-        if (!c.hashed && size <= ContentReader::kBlockSize) {
-            c.hash = firstHash;
-            c.hashed = true;
-            probe.hashed = true;
-        }
         return Outcome::Unique;
     case ContentReader::Match::FirstFailed:
         c.dead = true;

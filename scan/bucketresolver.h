@@ -4,7 +4,8 @@
 // duplicate of an earlier file (confirmed byte for byte), or a file that could not be read.
 // Small files are read whole and compared in memory; large ones are told apart by a
 // fingerprint of head and tail first, and by a hash of the whole content where several share
-// it.
+// it. A large file's comparison with the one class it may belong to can be left to run side by
+// side with others (SideBySideComparer): the resolution then waits, and resumes on its verdict.
 
 #include "scan/contentclasses.h"
 #include "scan/contentreader.h"
@@ -12,6 +13,7 @@
 #include "scan/lanedigester.h"
 #include "scan/pathstore.h"
 #include "scan/scantypes.h"
+#include "scan/sidebysidecomparer.h"
 
 #include <QUuid>
 #include <deque>
@@ -46,7 +48,7 @@ private:
 
 struct Resolution
 {
-    enum class Outcome { Unique, Duplicate, Skipped, Stopped };
+    enum class Outcome { Unique, Duplicate, Skipped, Stopped, Waiting };
     Outcome outcome = Outcome::Unique;
     // Duplicates: the group, its first file, and whether this file made it a group.
     bool opensGroup = false;
@@ -62,8 +64,12 @@ public:
     BucketResolver(FolderHandleCache& folders, GroupIds& groups, const StopCheck& stop,
                    ScanProgress* progress);
 
-    // The file against those of its bucket met before it, in the order they were given.
-    Resolution resolve(SizeBucket& bucket, const FileRef& file);
+    // The file against those of its bucket met before it, in the order they were given. With
+    // wait, a large file's comparison may be set up there instead of run: the outcome is then
+    // Waiting, and resume() takes it up once the comparison is done.
+    Resolution resolve(SizeBucket& bucket, const FileRef& file, Comparison* wait = nullptr);
+    Resolution resume(SizeBucket& bucket, const FileRef& file, Comparison& done,
+                      Comparison* wait = nullptr);
     // The groups opened since this was last emptied, waiting for their MD5.
     std::vector<PendingDigest>& found() { return mFound; }
 
@@ -80,11 +86,19 @@ private:
     };
 
     Outcome resolveSmall(SizeBucket& bucket, Probe& probe);
-    Outcome resolveLarge(SizeBucket& bucket, Probe& probe);
-    Outcome resolveAmong(SizeBucket& bucket, quint64 key, Probe& probe);
+    Outcome resolveLarge(SizeBucket& bucket, Probe& probe, Comparison* wait);
+    // By fingerprint, once every class has one.
+    Outcome resolveByKey(SizeBucket& bucket, Probe& probe, Comparison* wait);
+    bool keyClasses(SizeBucket& bucket, Outcome* stopped);
+    Outcome resolveAmong(SizeBucket& bucket, quint64 key, Probe& probe, Comparison* wait);
     Outcome resolveByHash(SizeBucket& bucket, Probe& probe, const std::vector<quint32>& candidates);
     Outcome confirm(SizeBucket& bucket, quint32 index, Probe& probe);
-    void joinGroup(ContentClass& c, Probe& probe, const char* bytes);
+    // What a comparison's verdict means for the file; Unique when it belongs elsewhere.
+    Outcome judge(SizeBucket& bucket, quint32 index, Probe& probe, ContentReader::Match match,
+                  const QByteArray& digest);
+    void addClass(SizeBucket& bucket, quint64 key, const Probe& probe, bool keyed = true);
+    // The first file's MD5 is known here (small files: their bytes; large ones: the digest).
+    void joinGroup(ContentClass& c, Probe& probe, const char* bytes, const QByteArray& digest);
     void holdNothing() { mHolding = false; }
     void hold(const FileRef& file, int buffer);
     FileName nameOf(const FileRef& file, std::string* buffer)

@@ -20,6 +20,8 @@ struct ContentClass
     // -1 until a second file of this content turns up.
     qint32 group = -1;
     bool hashed = false;
+    // False until the key is known: the first two of a size may be compared before it is.
+    bool keyed = true;
     // The first could not be read: nothing can be matched against it any more.
     bool dead = false;
 };
@@ -32,6 +34,7 @@ public:
     // The classes with the key whose first can still be read, in the order they were added.
     void liveWithKey(quint64 key, std::vector<quint32>* out) const;
     ContentClass& operator[](quint32 i) { return mClasses[i]; }
+    quint32 size() const { return quint32(mClasses.size()); }
 
 private:
     std::vector<ContentClass> mClasses;

@@ -1,6 +1,7 @@
 #include "scan/contentreader.h"
 
 #include "scan/inputfile.h"
+#include "scan/md5.h"
 
 #include <atomic>
 #include <cstring>
@@ -157,7 +158,8 @@ ContentReader::Result ContentReader::fingerprint(const FileName& path, qint64 si
 }
 
 ContentReader::Match ContentReader::compare(const FileName& first, const FileName& second,
-                                            qint64 size, quint64* firstHash, quint64* secondHash)
+                                            qint64 size, quint64* firstHash, quint64* secondHash,
+                                            Md5* firstDigest)
 {
     if (stopRequested())
         return Match::Stopped;
@@ -197,6 +199,8 @@ ContentReader::Match ContentReader::compare(const FileName& first, const FileNam
             }
             return Match::Differ;
         }
+        if (firstDigest)
+            firstDigest->add(x, size_t(want));
         left -= want;
         if (left > 0 && stopRequested())
             return Match::Stopped;

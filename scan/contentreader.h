@@ -10,6 +10,8 @@
 
 namespace tarvik {
 
+class Md5;
+
 // Reads file content for the scan engine: quick content hashes to find candidates, cheap
 // fingerprints, whole small files and byte comparisons.
 // A file counts as readable only when it holds exactly the size the walk saw, so a file that
@@ -46,9 +48,11 @@ public:
     Result fingerprint(const FileName& file, qint64 size, quint64* key);
 
     // Byte-for-byte comparison of two files of the given size. If they differ and fit one
-    // block, the hashes receive what hash() would give for each.
+    // block, the hashes receive what hash() would give for each. firstDigest, if given, is fed
+    // the first file's bytes as they are compared.
     Match compare(const FileName& first, const FileName& second, qint64 size,
-                  quint64* firstHash = nullptr, quint64* secondHash = nullptr);
+                  quint64* firstHash = nullptr, quint64* secondHash = nullptr,
+                  Md5* firstDigest = nullptr);
 
     // For tests only: called with each path just before a reader of the scan opens it, from
     // whichever thread reads, so that a test can change the file under the scan's feet.

@@ -1,7 +1,7 @@
 #pragma once
 
-// The new groups waiting for their MD5, and how the workers take them: in batches that fill the
-// SIMD lanes, each a fair share by bytes. Its owner's lock guards it.
+// The new groups of small files waiting for their MD5, and how the workers take them: in batches
+// that fill the SIMD lanes. Its owner's lock guards it.
 
 #include "scan/lanedigester.h"
 
@@ -22,10 +22,8 @@ public:
     // Takes them all.
     void add(std::vector<PendingDigest>& found)
     {
-        for (PendingDigest& pending : found) {
-            mBytes += pending.size;
+        for (PendingDigest& pending : found)
             mQueue.push_back(std::move(pending));
-        }
         found.clear();
     }
 
@@ -37,25 +35,19 @@ public:
         return !mQueue.empty() && (!filesWaiting || mQueue.size() >= size_t(kBatch));
     }
 
-    // A fair share by bytes, so that a few large files are spread over the cores.
-    std::vector<PendingDigest> take(int workers)
+    // Few enough that another worker finds the rest while this one is slowed.
+    std::vector<PendingDigest> take(int count)
     {
         std::vector<PendingDigest> batch;
-        const qint64 share = mBytes / workers;
-        qint64 taken = 0;
-        while (!mQueue.empty() && batch.size() < size_t(kBatch) &&
-               (batch.empty() || taken < share)) {
-            taken += mQueue.front().size;
+        while (!mQueue.empty() && batch.size() < size_t(count)) {
             batch.push_back(std::move(mQueue.front()));
             mQueue.pop_front();
         }
-        mBytes -= taken;
         return batch;
     }
 
 private:
     std::deque<PendingDigest> mQueue;
-    qint64 mBytes = 0;
 };
 
 } // namespace tarvik

@@ -35,6 +35,8 @@ public:
     bool isOpen() const;
     // A hint that the whole file will be read from the start.
     void expectSequential(qint64 size);
+    // A hint that these bytes will be read soon: the system may start reading them now.
+    void willNeed(qint64 offset, qint64 length);
     // Reads up to count bytes from where the last read ended, fewer only at the end of the
     // file; -1 on failure.
     qint64 read(char* data, qint64 count)

@@ -53,6 +53,16 @@ void InputFile::expectSequential(qint64 size)
 #endif
 }
 
+void InputFile::willNeed(qint64 offset, qint64 length)
+{
+#ifdef POSIX_FADV_WILLNEED
+    ::posix_fadvise(mFd, off_t(offset), off_t(length), POSIX_FADV_WILLNEED);
+#else
+    Q_UNUSED(offset);
+    Q_UNUSED(length);
+#endif
+}
+
 qint64 InputFile::readAt(char* data, qint64 count, qint64 offset)
 {
     qint64 done = 0;

@@ -24,6 +24,8 @@ bool InputFile::isOpen() const
 
 void InputFile::expectSequential(qint64) {}
 
+void InputFile::willNeed(qint64, qint64) {}
+
 qint64 InputFile::readAt(char* data, qint64 count, qint64 offset)
 {
     if (!mFile->seek(offset))

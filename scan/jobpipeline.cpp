@@ -1,8 +1,12 @@
 #include "scan/jobpipeline.h"
 
 #include "scan/folderhandlecache.h"
+#include "scan/md5.h"
 
 #include <QThread>
+#ifdef Q_OS_LINUX
+#include <sched.h>
+#endif
 
 namespace tarvik {
 
@@ -19,22 +23,55 @@ struct JobPipeline::Bucket
 struct JobPipeline::Worker
 {
     Worker(const PathStore& paths, GroupIds& groups, const StopCheck& stop, ScanProgress* progress)
-        : folders(paths), resolver(folders, groups, stop, progress),
-          digester(paths, folders, stop, progress)
+        : folders(paths), resolver(folders, groups, stop, progress), digester(paths, stop),
+          comparer(folders, stop, progress)
     {
+    }
+
+    // Where the next resolution may set up its comparison.
+    Comparison* spare()
+    {
+        if (!nextComparison)
+            nextComparison = std::make_unique<Comparison>();
+        return nextComparison.get();
     }
 
     FolderHandleCache folders;
     BucketResolver resolver;
     LaneDigester digester;
+    SideBySideComparer comparer;
+    std::unique_ptr<Comparison> nextComparison;
+    // Groups whose MD5 is known, and their entries for the table, until they are handed on.
+    std::vector<PendingDigest> known;
+    std::vector<std::pair<QString, DigestEntry>> entries;
 };
 
-JobPipeline::JobPipeline(const PathStore& paths, StopCheck stop, DuplicateSink sink,
-                         QHash<QString, DigestEntry>* digests, ScanProgress* progress)
-    : mPaths(paths), mStop(std::move(stop)), mSink(std::move(sink)), mDigests(digests),
-      mProgress(progress), mWorkerStop([this] { return stopRequested(); })
+namespace {
+
+// The processors this process may run on, which a container or taskset may make fewer than the
+// machine has.
+int processorsAllowed()
 {
-    mWorkerCount = qBound(1, QThread::idealThreadCount(), kMaxWorkers);
+#ifdef Q_OS_LINUX
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0)
+        return qMax(1, CPU_COUNT(&set));
+#endif
+    return QThread::idealThreadCount();
+}
+
+} // namespace
+
+JobPipeline::JobPipeline(const PathStore& paths, StopCheck stop, DuplicateSink sink,
+                         QHash<QString, DigestEntry>* digests, GroupDigestSink digestSink,
+                         ScanProgress* progress)
+    : mPaths(paths), mStop(std::move(stop)), mSink(std::move(sink)), mDigests(digests),
+      mDigestSink(std::move(digestSink)), mProgress(progress),
+      mWorkerStop([this] { return stopRequested(); })
+{
+    mWorkerCount = qBound(1, processorsAllowed(), kMaxWorkers);
+    mLanes = Md5::lanes();
 }
 
 JobPipeline::~JobPipeline()
@@ -192,46 +229,48 @@ void JobPipeline::finish()
 // a file not yet resolved too: a group's first file is resolved before any other of its files.
 void JobPipeline::handOverFound()
 {
-    std::vector<Job> found;
+    std::vector<Found> found;
     {
         std::lock_guard<std::mutex> lock(mMutex);
         for (const Job& job : mJobs) {
             if (job.done && job.result.outcome == Resolution::Outcome::Duplicate)
-                found.push_back(job);
+                found.push_back({job.result, job.file, job.bucket->files.size});
         }
     }
-    for (const Job& job : found) {
-        if (!deliver(job))
+    for (const Found& one : found) {
+        if (!deliver(one))
             return;
     }
 }
 
 bool JobPipeline::drain()
 {
-    std::vector<Job> ready;
+    std::vector<Found> ready;
     {
         std::lock_guard<std::mutex> lock(mMutex);
         while (!mJobs.empty() && mJobs.front().done) {
-            if (mJobs.front().result.outcome == Resolution::Outcome::Duplicate)
-                ready.push_back(std::move(mJobs.front()));
+            const Job& job = mJobs.front();
+            if (job.result.outcome == Resolution::Outcome::Duplicate)
+                ready.push_back({job.result, job.file, job.bucket->files.size});
             mJobs.pop_front();
         }
     }
-    for (const Job& job : ready) {
-        if (!deliver(job))
+    for (const Found& one : ready) {
+        if (!deliver(one))
             return false;
     }
     return true;
 }
 
-bool JobPipeline::deliver(const Job& job)
+bool JobPipeline::deliver(const Found& found)
 {
-    if (mSink && !mSink(job.result.groupId, mPaths.text(job.result.first), mPaths.text(job.file)))
+    if (mSink &&
+        !mSink(found.result.groupId, mPaths.text(found.result.first), mPaths.text(found.file)))
         return false;
     if (mProgress) {
-        ScanProgress::add(mProgress->groups, job.result.opensGroup ? 1 : 0);
+        ScanProgress::add(mProgress->groups, found.result.opensGroup ? 1 : 0);
         ScanProgress::add(mProgress->duplicates, 1);
-        ScanProgress::add(mProgress->reclaimableBytes, job.bucket->files.size);
+        ScanProgress::add(mProgress->reclaimableBytes, found.size);
     }
     return true;
 }
@@ -242,69 +281,188 @@ bool JobPipeline::digestsDue() const
 }
 
 // A worker takes every job waiting in one bucket and resolves them in order; the bucket is
-// its own until they are done, so its classes need no lock.
+// its own until they are done, or until one waits for its comparison, so its classes need no
+// lock.
 void JobPipeline::workerLoop()
 {
     Worker w(mPaths, mGroups, mWorkerStop, mProgress);
     std::unique_lock<std::mutex> lock(mMutex);
     for (;;) {
-        mWorkReady.wait(lock,
-                        [this] { return mQuit || mFailed || !mReady.empty() || digestsDue(); });
+        mWorkReady.wait(lock, [this] {
+            return mQuit || mFailed || !mReady.empty() || !mComparing.empty() || digestsDue();
+        });
         if (mQuit || mFailed)
             return;
         if (digestsDue()) {
-            std::vector<PendingDigest> batch = mDigestQueue.take(mWorkerCount);
+            std::vector<PendingDigest> batch = mDigestQueue.take(2 * mLanes);
             if (!mDigestQueue.isEmpty())
                 mWorkReady.notify_one();
             ++mDigesting;
             lock.unlock();
-            std::vector<std::pair<QString, DigestEntry>> done;
-            w.digester.digest(batch, &done);
+            w.digester.digest(batch, &w.known);
+            collectKnown(w);
             lock.lock();
             --mDigesting;
-            for (const auto& entry : done) {
-                if (!mDigests->contains(entry.first))
-                    mDigests->insert(entry.first, entry.second);
-            }
+            publish(w);
             mJobDone.notify_all();
             continue;
         }
-        Bucket* bucket = mReady.front();
-        mReady.pop_front();
-        Job* jobs = bucket->head;
-        bucket->head = bucket->tail = nullptr;
-        lock.unlock();
-        bool stopped = false;
-        for (Job* job = jobs; job && !stopped; job = job->next) {
-            if (stopRequested())
-                job->result.outcome = Resolution::Outcome::Stopped;
-            else
-                job->result = w.resolver.resolve(bucket->files, job->file);
-            stopped = job->result.outcome == Resolution::Outcome::Stopped;
+        // New files while the lanes have room: they may bring more comparisons to run together.
+        if (!mReady.empty() && (mComparing.size() < size_t(mLanes) || mComparing.empty())) {
+            Bucket* bucket = mReady.front();
+            mReady.pop_front();
+            Job* jobs = bucket->head;
+            bucket->head = bucket->tail = nullptr;
+            lock.unlock();
+            Job* waiting = nullptr;
+            const bool stopped = !resolveFrom(w, bucket, jobs, &waiting);
+            collectKnown(w);
+            lock.lock();
+            if (!settle(w, bucket, jobs, waiting, stopped))
+                return;
+            continue;
         }
-        lock.lock();
-        if (stopped) {
-            mStopped = true;
-            mJobDone.notify_all();
+        if (!compareTurn(w, lock))
             return;
-        }
-        for (Job* job = jobs; job; job = job->next) {
-            job->done = true;
-            if (mProgress) {
-                ScanProgress::add(mProgress->filesCompared, 1);
-                ScanProgress::add(mProgress->bytesCompared, bucket->files.size);
-            }
-        }
-        if (bucket->head)
-            mReady.push_back(bucket);
-        else
-            bucket->scheduled = false;
-        const bool found = !w.resolver.found().empty();
-        mDigestQueue.add(w.resolver.found());
-        if (bucket->head || found)
-            mWorkReady.notify_one();
-        mJobDone.notify_all();
     }
+}
+
+bool JobPipeline::resolveFrom(Worker& w, Bucket* bucket, Job* job, Job** waiting)
+{
+    for (; job; job = job->next) {
+        if (stopRequested()) {
+            job->result.outcome = Resolution::Outcome::Stopped;
+            return false;
+        }
+        job->result = w.resolver.resolve(bucket->files, job->file, w.spare());
+        switch (job->result.outcome) {
+        case Resolution::Outcome::Stopped:
+            return false;
+        case Resolution::Outcome::Waiting:
+            job->comparison = std::move(w.nextComparison);
+            *waiting = job;
+            return true;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
+void JobPipeline::collectKnown(Worker& w)
+{
+    std::vector<PendingDigest>& found = w.resolver.found();
+    for (auto it = found.begin(); it != found.end();) {
+        if (it->digest.isEmpty()) {
+            ++it;
+            continue;
+        }
+        w.known.push_back(std::move(*it));
+        it = found.erase(it);
+    }
+    if (mDigests) {
+        for (size_t i = w.entries.size(); i < w.known.size(); ++i)
+            w.entries.push_back(w.digester.entry(w.known[i]));
+    }
+}
+
+void JobPipeline::publish(Worker& w)
+{
+    for (const auto& entry : w.entries) {
+        if (!mDigests->contains(entry.first))
+            mDigests->insert(entry.first, entry.second);
+    }
+    if (mDigestSink) {
+        for (const PendingDigest& group : w.known)
+            mDigestSink(group.groupId, group.digest);
+    }
+    w.entries.clear();
+    w.known.clear();
+}
+
+bool JobPipeline::settle(Worker& w, Bucket* bucket, Job* from, Job* waiting, bool stopped)
+{
+    if (stopped) {
+        mStopped = true;
+        mJobDone.notify_all();
+        return false;
+    }
+    for (Job* job = from; job != waiting; job = job->next) {
+        job->done = true;
+        if (mProgress) {
+            ScanProgress::add(mProgress->filesCompared, 1);
+            ScanProgress::add(mProgress->bytesCompared, bucket->files.size);
+        }
+    }
+    publish(w);
+    const bool found = !w.resolver.found().empty();
+    mDigestQueue.add(w.resolver.found());
+    if (waiting)
+        mComparing.push_back(waiting);
+    else if (bucket->head)
+        mReady.push_back(bucket);
+    else
+        bucket->scheduled = false;
+    if (waiting || bucket->head || found)
+        mWorkReady.notify_one();
+    mJobDone.notify_all();
+    return true;
+}
+
+bool JobPipeline::compareTurn(Worker& w, std::unique_lock<std::mutex>& lock)
+{
+    // As many as the lanes take, the oldest first: they hold back the duplicates behind them.
+    // A step of the lanes costs the same for one pair or sixteen, so sharing a few pairs out
+    // between the workers would nearly double the processor time their digests take.
+    std::vector<Job*> mine;
+    while (!mComparing.empty() && mine.size() < size_t(mLanes)) {
+        mine.push_back(mComparing.front());
+        mComparing.pop_front();
+    }
+    lock.unlock();
+    std::vector<Comparison*> list;
+    for (Job* job : mine)
+        list.push_back(job->comparison.get());
+    w.comparer.advance(list.data(), int(list.size()), kStepsPerTurn);
+
+    struct Ended
+    {
+        Job* job;
+        Job* waiting;
+        bool stopped;
+    };
+    std::vector<Ended> ended;
+    std::vector<Job*> going;
+    for (Job* job : mine) {
+        if (!job->comparison->done) {
+            going.push_back(job);
+            continue;
+        }
+        const std::unique_ptr<Comparison> done = std::move(job->comparison);
+        Bucket* bucket = job->bucket;
+        job->result = w.resolver.resume(bucket->files, job->file, *done, w.spare());
+        Ended e{job, nullptr, false};
+        if (job->result.outcome == Resolution::Outcome::Waiting) {
+            job->comparison = std::move(w.nextComparison);
+            e.waiting = job;
+        } else if (job->result.outcome == Resolution::Outcome::Stopped) {
+            e.stopped = true;
+        } else {
+            e.stopped = !resolveFrom(w, bucket, job->next, &e.waiting);
+        }
+        ended.push_back(e);
+    }
+    collectKnown(w);
+    lock.lock();
+    for (Job* job : going)
+        mComparing.push_back(job);
+    if (!going.empty())
+        mWorkReady.notify_one();
+    for (const Ended& e : ended) {
+        if (!settle(w, e.job->bucket, e.job, e.waiting, e.stopped))
+            return false;
+    }
+    return true;
 }
 
 } // namespace tarvik

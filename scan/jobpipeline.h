@@ -2,10 +2,12 @@
 
 // Runs the files of a scan on worker threads and hands out their duplicates in the order the
 // files came in. The files of one size go to one worker at a time, in order, so that the
-// bucket of a size needs no lock; sizes run side by side. New groups' MD5s are computed on the
-// same workers when nothing more urgent waits. A stop hands out at once what was already
-// confirmed; an exception on a worker stops the others and is thrown again on the feeding
-// thread.
+// bucket of a size needs no lock; sizes run side by side. A large file's comparison waits in a
+// pool that any worker takes from, several at a time, to run them side by side; its bucket
+// waits with it. Small groups' MD5s are computed on the same workers when nothing more urgent
+// waits. Nothing is tied to a worker for long, so a worker that gets less of a processor than
+// the others holds nothing back. A stop hands out at once what was already confirmed; an
+// exception on a worker stops the others and is thrown again on the feeding thread.
 
 #include "scan/bucketresolver.h"
 #include "scan/digestqueue.h"
@@ -33,13 +35,17 @@ public:
     static constexpr int kMaxQueued = 4096;
     // Reading is the bottleneck: more workers than cores only add seeks.
     static constexpr int kMaxWorkers = 4;
+    // Blocks a worker compares of each file before it lets another take the comparisons.
+    static constexpr int kStepsPerTurn = 8;
 
     struct Bucket;
 
     // paths must outlive the pipeline; progress may be null. digests receives one entry per
-    // group, written from the workers: read it only once finish() has returned.
+    // group, written from the workers: read it only once finish() has returned; and digestSink,
+    // if set, each group's MD5.
     JobPipeline(const PathStore& paths, StopCheck stop, DuplicateSink sink,
-                QHash<QString, DigestEntry>* digests, ScanProgress* progress);
+                QHash<QString, DigestEntry>* digests, GroupDigestSink digestSink,
+                ScanProgress* progress);
     // Stops and joins the workers; never throws, so an engine may go while an exception unwinds.
     ~JobPipeline();
     JobPipeline(const JobPipeline&) = delete;
@@ -72,6 +78,16 @@ private:
         Job* next = nullptr;
         bool done = false;
         Resolution result;
+        // While it waits for its comparison.
+        std::unique_ptr<Comparison> comparison;
+    };
+
+    // A confirmed duplicate, as the sink gets it.
+    struct Found
+    {
+        Resolution result;
+        FileRef file;
+        qint64 size = 0;
     };
 
     struct Worker;
@@ -79,19 +95,33 @@ private:
     void startWorkers();
     void runWorker();
     void workerLoop();
+    // Resolves the jobs from job on, in order, until one waits for a comparison, which it
+    // returns; false when one met the stop. Under no lock.
+    bool resolveFrom(Worker& w, Bucket* bucket, Job* job, Job** waiting);
+    // Takes comparisons from the pool, runs them a turn, and resumes the jobs of those that
+    // ended. Called and returns under the lock; false when one met the stop.
+    bool compareTurn(Worker& w, std::unique_lock<std::mutex>& lock);
+    // Under mMutex: the jobs from `from` up to `waiting` are done; the waiting one joins the
+    // pool, and the bucket goes back in line if more came for it. False after a stop.
+    bool settle(Worker& w, Bucket* bucket, Job* from, Job* waiting, bool stopped);
+    // Under no lock: the groups whose MD5 a comparison computed, and the table's entries.
+    void collectKnown(Worker& w);
+    // Under mMutex: hands the worker's digests on.
+    void publish(Worker& w);
     // Under mMutex.
     bool digestsDue() const;
     void fail(std::exception_ptr failure);
     void submit();
     bool waitForFront();
     bool drain();
-    bool deliver(const Job& job);
+    bool deliver(const Found& found);
     void handOverFound();
 
     const PathStore& mPaths;
     const StopCheck mStop;
     const DuplicateSink mSink;
     QHash<QString, DigestEntry>* mDigests;
+    const GroupDigestSink mDigestSink;
     ScanProgress* mProgress;
     // What the workers ask: stopRequested().
     const StopCheck mWorkerStop;
@@ -109,6 +139,9 @@ private:
     std::condition_variable mJobDone;
     std::deque<Job> mJobs;
     std::deque<Bucket*> mReady;
+    // Jobs whose comparison no worker is running, oldest first.
+    std::deque<Job*> mComparing;
+    int mLanes = 1;
     bool mQuit = false;
     // A worker met the stop: the jobs it held will never be done.
     bool mStopped = false;

@@ -3,7 +3,6 @@
 // Computes the MD5 of new duplicate groups several at a time, one per SIMD lane: each lane
 // takes the next digest as soon as its own is done, and the lanes advance together.
 
-#include "scan/folderhandlecache.h"
 #include "scan/pathstore.h"
 #include "scan/scantypes.h"
 
@@ -15,44 +14,36 @@
 
 namespace tarvik {
 
-// A new group's MD5, computed apart from the comparison that found the group, so that several
-// can share the lanes: from the bytes already read for a small file, else by reading the first
-// file again (or, should it fail, the duplicate that matched it).
+// A new group's MD5: known already where its comparison computed it, else computed apart, from
+// the bytes of a small file read for the comparison, so that several share the lanes.
 struct PendingDigest
 {
     QUuid groupId;
     FileRef first;
-    FileRef duplicate;
     qint64 size = 0;
     QByteArray bytes;
+    // 16 bytes once known.
+    QByteArray digest;
 };
 
 // One per worker thread.
 class LaneDigester
 {
 public:
-    // All must outlive the digester; progress may be null.
-    LaneDigester(const PathStore& paths, FolderHandleCache& folders, const StopCheck& stop,
-                 ScanProgress* progress);
+    // Both must outlive the digester.
+    LaneDigester(const PathStore& paths, const StopCheck& stop);
 
-    // Digests the batch, largest first; each group whose bytes could be read goes to done under
-    // its MD5 in hex. A stop ends the batch early.
-    void digest(std::vector<PendingDigest>& batch,
-                std::vector<std::pair<QString, DigestEntry>>* done);
+    // Digests the batch from its bytes, largest first, each into its digest, and moves the
+    // groups to done. A stop ends the batch early.
+    void digest(std::vector<PendingDigest>& batch, std::vector<PendingDigest>* done);
+    // The entry of a group whose MD5 is known, as the digest table keeps it.
+    std::pair<QString, DigestEntry> entry(const PendingDigest& group) const;
 
 private:
-    struct Lane;
-
-    bool open(Lane& lane);
-    bool fill(Lane& lane);
     bool stopRequested() const { return mStop && mStop(); }
 
     const PathStore& mPaths;
-    FolderHandleCache& mFolders;
     const StopCheck& mStop;
-    ScanProgress* mProgress;
-    std::vector<char> mBuffers;
-    std::string mPath;
 };
 
 } // namespace tarvik

@@ -14,11 +14,12 @@ class Md5
 public:
     // The ways addBlocks() can advance several digests.
     enum class Kernel {
-        Fastest, // the last of kernels(), the default
-        Serial,  // one digest after another
-        Sse2,    // four lanes
-        Avx2,    // eight lanes
-        Avx512,  // eight lanes, each rotate one instruction
+        Fastest,    // the last of kernels(), the default
+        Serial,     // one digest after another
+        Sse2,       // four lanes
+        Avx2,       // eight lanes
+        Avx512,     // eight lanes, each rotate one instruction
+        Avx512Wide, // sixteen lanes
     };
 
     Md5() { reset(); }

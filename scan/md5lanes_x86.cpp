@@ -1,5 +1,6 @@
 // Several MD5 digests side by side on x86, one per SIMD lane: the steps of md5steps.h on
-// vectors of four (SSE2) or eight (AVX2, AVX-512) 32-bit words, the kernel chosen at run time.
+// vectors of four (SSE2), eight (AVX2, AVX-512) or sixteen (AVX-512) 32-bit words, the kernel
+// chosen at run time.
 
 // The eight-lane kernels are built for AVX2 alone and chosen at run time; the warning about
 // passing such vectors by value concerns calls across that boundary, which never happen.
@@ -18,13 +19,16 @@ namespace {
 
 typedef quint32 Lanes4 __attribute__((vector_size(16)));
 typedef quint32 Lanes8 __attribute__((vector_size(32)));
+typedef quint32 Lanes16 __attribute__((vector_size(64)));
+
+constexpr int kMaxLanes = 16;
 
 // Every lane's state and data, unused lanes repeating the first, so that a kernel always runs
 // all of its lanes.
 struct LaneSet
 {
-    quint32 state[8][4];
-    const unsigned char* at[8];
+    quint32 state[kMaxLanes][4];
+    const unsigned char* at[kMaxLanes];
 };
 
 template <typename V, int N, typename Load>
@@ -113,6 +117,26 @@ __attribute__((target("avx2,avx512f,avx512vl"))) void blocks8rotate(LaneSet& set
     laneBlocks<Lanes8, 8>(set, blocks, load8);
 }
 
+// Sixteen lanes as two halves of eight, each transposed as above.
+__attribute__((target("avx2,avx512f,avx512vl"), always_inline)) inline void
+load16(Lanes16* m, const unsigned char** at)
+{
+    Lanes8 low[16], high[16];
+    load8(low, at);
+    load8(high, at + 8);
+    for (int i = 0; i < 16; ++i) {
+        std::memcpy(&m[i], &low[i], sizeof low[i]);
+        std::memcpy(reinterpret_cast<char*>(&m[i]) + sizeof low[i], &high[i], sizeof high[i]);
+    }
+}
+
+// A step's chain of dependent instructions is as long on sixteen lanes as on eight, so the
+// second eight come almost free.
+__attribute__((target("avx2,avx512f,avx512vl"))) void blocks16(LaneSet& set, size_t blocks)
+{
+    laneBlocks<Lanes16, 16>(set, blocks, load16);
+}
+
 bool haveAvx2()
 {
     static const bool have = __builtin_cpu_supports("avx2");
@@ -133,7 +157,9 @@ Md5::Kernel kernelInUse()
     const Md5::Kernel kernel = gKernel.load(std::memory_order_relaxed);
     if (kernel != Md5::Kernel::Fastest)
         return kernel;
-    return haveAvx512() ? Md5::Kernel::Avx512 : haveAvx2() ? Md5::Kernel::Avx2 : Md5::Kernel::Sse2;
+    return haveAvx512() ? Md5::Kernel::Avx512Wide
+           : haveAvx2() ? Md5::Kernel::Avx2
+                        : Md5::Kernel::Sse2;
 }
 
 } // namespace
@@ -143,8 +169,10 @@ std::vector<Md5::Kernel> Md5::kernels()
     std::vector<Kernel> list{Kernel::Sse2};
     if (haveAvx2())
         list.push_back(Kernel::Avx2);
-    if (haveAvx512())
+    if (haveAvx512()) {
         list.push_back(Kernel::Avx512);
+        list.push_back(Kernel::Avx512Wide);
+    }
     return list;
 }
 
@@ -155,21 +183,37 @@ void Md5::useKernel(Kernel kernel)
 
 int Md5::lanes()
 {
-    return kernelInUse() == Kernel::Sse2 ? 4 : 8;
+    switch (kernelInUse()) {
+    case Kernel::Sse2:
+        return 4;
+    case Kernel::Avx512Wide:
+        return 16;
+    default:
+        return 8;
+    }
 }
 
 void Md5::addBlocks(Md5* const* digests, const char* const* data, int count, size_t blocks)
 {
+    // A step of the lanes takes as long as two or three of one digest: two go faster alone.
+    if (count <= 2) {
+        for (int i = 0; i < count; ++i)
+            digests[i]->add(data[i], blocks * 64);
+        return;
+    }
     LaneSet set;
-    for (int l = 0; l < 8; ++l) {
+    const Kernel kernel = kernelInUse();
+    const int width = kernel == Kernel::Avx512Wide && count > 8 ? 16 : 8;
+    for (int l = 0; l < width; ++l) {
         const int from = l < count ? l : 0;
         std::memcpy(set.state[l], digests[from]->mState, sizeof set.state[l]);
         set.at[l] = reinterpret_cast<const unsigned char*>(data[from]);
     }
     // Up to four digests fit the four-lane kernel, unless rotates of one instruction make the
     // eight-lane one faster still.
-    const Kernel kernel = kernelInUse();
-    if (kernel == Kernel::Avx512 && count > 1)
+    if (width == 16)
+        blocks16(set, blocks);
+    else if ((kernel == Kernel::Avx512 || kernel == Kernel::Avx512Wide) && count > 1)
         blocks8rotate(set, blocks);
     else if ((kernel == Kernel::Avx2 || kernel == Kernel::Avx512) && count > 4)
         blocks8(set, blocks);

@@ -51,21 +51,35 @@ template <typename Word> TARVIK_MD5_INLINE Word rotl(const Word& x, int s)
     return (x << s) | (x >> (32 - s));
 }
 
+// Left alone, the compiler adds the message word and the constant after the round function,
+// on the chain of dependent steps, which costs a fifth of the speed of the SIMD lanes.
+template <typename Word> TARVIK_MD5_INLINE void offChain(Word& word)
+{
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    if constexpr (sizeof(Word) > sizeof(quint32))
+        asm("" : "+v"(word));
+#else
+    Q_UNUSED(word);
+#endif
+}
+
 // Step I: the message word and the constant are added first, off the chain of dependent
 // steps; G's two halves are added rather than or-ed, which lets them run side by side.
 template <int I, typename Word, typename Message>
 TARVIK_MD5_INLINE void step(Word& a, const Word& b, const Word& c, const Word& d, const Message& m)
 {
     constexpr Step s = kSteps[I];
+    a += m[s.word] + s.constant;
+    offChain(a);
     if constexpr (I < 16) {
-        a += m[s.word] + s.constant + (d ^ (b & (c ^ d)));
+        a += d ^ (b & (c ^ d));
     } else if constexpr (I < 32) {
-        a += m[s.word] + s.constant + (c & ~d);
+        a += c & ~d;
         a += b & d;
     } else if constexpr (I < 48) {
-        a += m[s.word] + s.constant + (b ^ c ^ d);
+        a += b ^ c ^ d;
     } else {
-        a += m[s.word] + s.constant + (c ^ (b | ~d));
+        a += c ^ (b | ~d);
     }
     a = rotl(a, s.shift) + b;
 }

@@ -169,9 +169,10 @@ void addJsonValue(QString& out, const QString& s)
         addJsonString(out, s);
 }
 
-bool writeText(Writer& w, const QVector<ExportedGroup>& groups)
+bool writeText(Writer& w, const ExportSource& groups)
 {
-    for (const ExportedGroup& group : groups) {
+    for (int g = 0; g < groups.groupCount(); ++g) {
+        const ExportedGroup group = groups.group(g);
         for (const ExportedFile& file : group.files) {
             w.text() += file.path;
             w.text() += QLatin1Char('\n');
@@ -183,11 +184,12 @@ bool writeText(Writer& w, const QVector<ExportedGroup>& groups)
     return w.finish();
 }
 
-bool writeCsv(Writer& w, const QVector<ExportedGroup>& groups)
+bool writeCsv(Writer& w, const ExportSource& groups)
 {
     QString& out = w.text();
     out += QLatin1String("group,md5,size,path,modified\r\n");
-    for (const ExportedGroup& group : groups) {
+    for (int g = 0; g < groups.groupCount(); ++g) {
+        const ExportedGroup group = groups.group(g);
         const QString lead =
             QString::number(group.number) + QLatin1Char(',') + group.md5 + QLatin1Char(',') +
             (group.size < 0 ? QString() : QString::number(group.size)) + QLatin1Char(',');
@@ -204,12 +206,12 @@ bool writeCsv(Writer& w, const QVector<ExportedGroup>& groups)
     return w.finish();
 }
 
-bool writeJson(Writer& w, const QVector<ExportedGroup>& groups)
+bool writeJson(Writer& w, const ExportSource& groups)
 {
     QString& out = w.text();
     out += QLatin1String("{\n  \"groups\": [");
-    for (int g = 0; g < groups.size(); ++g) {
-        const ExportedGroup& group = groups.at(g);
+    for (int g = 0; g < groups.groupCount(); ++g) {
+        const ExportedGroup group = groups.group(g);
         out += QLatin1String(g ? ",\n    {\n" : "\n    {\n");
         out += QLatin1String("      \"number\": ") + QString::number(group.number);
         out += QLatin1String(",\n      \"md5\": ");
@@ -233,7 +235,7 @@ bool writeJson(Writer& w, const QVector<ExportedGroup>& groups)
         }
         out += QLatin1String(group.files.isEmpty() ? "]\n    }" : "\n      ]\n    }");
     }
-    out += QLatin1String(groups.isEmpty() ? "]\n}\n" : "\n  ]\n}\n");
+    out += QLatin1String(groups.groupCount() == 0 ? "]\n}\n" : "\n  ]\n}\n");
     return w.finish();
 }
 
@@ -265,6 +267,12 @@ QHash<QUuid, QString> md5ByGroup(const QHash<QString, DigestEntry>& digests)
 bool writeResults(QIODevice* out, const QVector<ExportedGroup>& groups, ExportFormat format,
                   const StopCheck& stop)
 {
+    return writeResults(out, ExportedGroups(groups), format, stop);
+}
+
+bool writeResults(QIODevice* out, const ExportSource& groups, ExportFormat format,
+                  const StopCheck& stop)
+{
     Writer writer(out, stop);
     switch (format) {
     case ExportFormat::Text:
@@ -279,8 +287,8 @@ bool writeResults(QIODevice* out, const QVector<ExportedGroup>& groups, ExportFo
 
 namespace {
 
-bool saveInPlace(QFile* file, const QVector<ExportedGroup>& groups, ExportFormat format,
-                 QString* error, const StopCheck& stop)
+bool saveInPlace(QFile* file, const ExportSource& groups, ExportFormat format, QString* error,
+                 const StopCheck& stop)
 {
     if (writeResults(file, groups, format, stop) && file->flush()) {
         error->clear();
@@ -296,7 +304,7 @@ bool saveInPlace(QFile* file, const QVector<ExportedGroup>& groups, ExportFormat
     return false;
 }
 
-bool saveReplacing(const QString& path, const QVector<ExportedGroup>& groups, ExportFormat format,
+bool saveReplacing(const QString& path, const ExportSource& groups, ExportFormat format,
                    QString* error, const StopCheck& stop)
 {
     QSaveFile file(path);
@@ -322,6 +330,12 @@ bool saveReplacing(const QString& path, const QVector<ExportedGroup>& groups, Ex
 bool saveResults(const QString& path, const QVector<ExportedGroup>& groups, ExportFormat format,
                  QString* error, const StopCheck& stop)
 {
+    return saveResults(path, ExportedGroups(groups), format, error, stop);
+}
+
+bool saveResults(const QString& path, const ExportSource& groups, ExportFormat format,
+                 QString* error, const StopCheck& stop)
+{
     const OutputTarget target = outputTarget(path);
     switch (target.kind) {
     case OutputTarget::File:
@@ -344,36 +358,6 @@ bool saveResults(const QString& path, const QVector<ExportedGroup>& groups, Expo
     }
     *error = target.problem;
     return false;
-}
-
-void ResultCollector::add(const QUuid& groupId, const QString& firstPath, const QString& path)
-{
-    auto found = mIndex.constFind(groupId);
-    if (found == mIndex.constEnd()) {
-        found = mIndex.insert(groupId, mIds.size());
-        mIds.append(groupId);
-        mPaths.append(QStringList(firstPath));
-    }
-    mPaths[found.value()].append(path);
-}
-
-QVector<ExportedGroup> ResultCollector::groups(const QHash<QString, DigestEntry>& digests) const
-{
-    const QHash<QUuid, QString> md5s = md5ByGroup(digests);
-    QVector<ExportedGroup> groups(mIds.size());
-    for (int g = 0; g < mIds.size(); ++g) {
-        ExportedGroup& group = groups[g];
-        group.number = g;
-        group.md5 = md5s.value(mIds.at(g));
-        group.files.reserve(mPaths.at(g).size());
-        for (const QString& path : mPaths.at(g)) {
-            const QFileInfo info(path);
-            if (group.size < 0 && info.isFile())
-                group.size = info.size();
-            group.files.append({path, info.exists() ? info.lastModified() : QDateTime()});
-        }
-    }
-    return groups;
 }
 
 } // namespace tarvik

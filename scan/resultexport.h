@@ -32,6 +32,28 @@ struct ExportedGroup
 
 enum class ExportFormat { Text, Csv, Json };
 
+// The groups to write, handed over one at a time, so that a long list need not be spelt out
+// whole in memory.
+class ExportSource
+{
+public:
+    virtual ~ExportSource() = default;
+    virtual int groupCount() const = 0;
+    virtual ExportedGroup group(int index) const = 0;
+};
+
+// Groups spelt out already.
+class ExportedGroups : public ExportSource
+{
+public:
+    explicit ExportedGroups(const QVector<ExportedGroup>& groups) : mGroups(groups) {}
+    int groupCount() const override { return mGroups.size(); }
+    ExportedGroup group(int index) const override { return mGroups.at(index); }
+
+private:
+    const QVector<ExportedGroup>& mGroups;
+};
+
 // "text", "csv" or "json", as on the command line; "txt" too, as a file suffix. Case is ignored.
 bool exportFormatFromName(const QString& name, ExportFormat* format);
 
@@ -42,6 +64,8 @@ QHash<QUuid, QString> md5ByGroup(const QHash<QString, DigestEntry>& digests);
 // said so; out then holds a part only.
 bool writeResults(QIODevice* out, const QVector<ExportedGroup>& groups, ExportFormat format,
                   const StopCheck& stop = StopCheck());
+bool writeResults(QIODevice* out, const ExportSource& groups, ExportFormat format,
+                  const StopCheck& stop = StopCheck());
 
 // Writes the groups to path. A plain file (or none yet) is written beside and renamed over
 // path only once complete, so a failed or stopped save leaves an existing file as it was; a
@@ -50,20 +74,7 @@ bool writeResults(QIODevice* out, const QVector<ExportedGroup>& groups, ExportFo
 // On failure error says why (empty when stopped).
 bool saveResults(const QString& path, const QVector<ExportedGroup>& groups, ExportFormat format,
                  QString* error, const StopCheck& stop = StopCheck());
-
-// Gathers the duplicates of a scan as its sink hands them out, for export once the scan ended.
-class ResultCollector
-{
-public:
-    void add(const QUuid& groupId, const QString& firstPath, const QString& path);
-    // Groups in the order they were found, the first file first; sizes and times are read
-    // from the disk now.
-    QVector<ExportedGroup> groups(const QHash<QString, DigestEntry>& digests) const;
-
-private:
-    QHash<QUuid, int> mIndex;
-    QVector<QUuid> mIds;
-    QVector<QStringList> mPaths;
-};
+bool saveResults(const QString& path, const ExportSource& groups, ExportFormat format,
+                 QString* error, const StopCheck& stop = StopCheck());
 
 } // namespace tarvik

@@ -8,7 +8,16 @@ namespace tarvik {
 
 ScanEngine::ScanEngine(StopCheck stop, DuplicateSink sink, QHash<QString, DigestEntry>* digests,
                        ScanProgress* progress)
-    : mProgress(progress), mPipeline(mPaths, std::move(stop), std::move(sink), digests, progress)
+    : mProgress(progress),
+      mPipeline(mPaths, std::move(stop), std::move(sink), digests, GroupDigestSink(), progress)
+{
+    mFlushTimer.start();
+}
+
+ScanEngine::ScanEngine(StopCheck stop, DuplicateSink sink, GroupDigestSink digestSink,
+                       ScanProgress* progress)
+    : mProgress(progress),
+      mPipeline(mPaths, std::move(stop), std::move(sink), nullptr, std::move(digestSink), progress)
 {
     mFlushTimer.start();
 }

@@ -35,6 +35,9 @@ public:
     // finish() has returned. progress may be null.
     ScanEngine(StopCheck stop, DuplicateSink sink, QHash<QString, DigestEntry>* digests,
                ScanProgress* progress = nullptr);
+    // The same, each group's MD5 going to digestSink instead of a table.
+    ScanEngine(StopCheck stop, DuplicateSink sink, GroupDigestSink digestSink,
+               ScanProgress* progress = nullptr);
     ScanEngine(const ScanEngine&) = delete;
     ScanEngine& operator=(const ScanEngine&) = delete;
 

@@ -17,6 +17,10 @@ namespace tarvik {
 using DuplicateSink =
     std::function<bool(const QUuid& groupId, const QString& firstPath, const QString& path)>;
 
+// Receives each group's MD5, 16 bytes, once computed: from the engine's worker threads, one call
+// at a time. Where several groups share an MD5 (contents that collide), each gets its call.
+using GroupDigestSink = std::function<void(const QUuid& groupId, const QByteArray& md5)>;
+
 // One file as a walk hands it to the engine, with what the walk learnt of it on the way. The
 // folder is kept as the engine keeps paths (encodePath) and ends with a separator.
 struct ListedFile
