@@ -70,6 +70,17 @@ void ResultTally::setMarked(const void* row, qint64 size, bool marked)
     }
 }
 
+void ResultTally::setShown(int shown, int total)
+{
+    mShown = shown;
+    mShownOf = total;
+}
+
+void ResultTally::setNote(const QString& note)
+{
+    mNote = note;
+}
+
 void ResultTally::setEnded(End end, qint64 elapsedMs, const QString& failure)
 {
     mEnd = end;
@@ -92,16 +103,29 @@ QString ResultTally::marksText() const
         .arg(QLocale().toString(mMarked.size()), compactSize(mMarkedBytes));
 }
 
+QString ResultTally::tailText() const
+{
+    QString text = marksText();
+    if (mShown >= 0) {
+        const QLocale locale;
+        text +=
+            tr(" · %1 of %2 groups shown").arg(locale.toString(mShown), locale.toString(mShownOf));
+    }
+    if (!mNote.isEmpty())
+        text += QStringLiteral(" · ") + mNote;
+    return text;
+}
+
 QString ResultTally::text(const ScanProgress& p, qint64 elapsedMs) const
 {
     const QString elapsed = elapsedText(hasEnded() ? mEndMs : elapsedMs);
     switch (mEnd) {
     case End::Done:
-        return tr("Done in %1: ").arg(elapsed) + foundText() + marksText();
+        return tr("Done in %1: ").arg(elapsed) + foundText() + tailText();
     case End::Stopped:
-        return tr("Stopped after %1: ").arg(elapsed) + foundText() + marksText();
+        return tr("Stopped after %1: ").arg(elapsed) + foundText() + tailText();
     case End::Failed:
-        return tr("Failed after %1: %2: ").arg(elapsed, mFailure) + foundText() + marksText();
+        return tr("Failed after %1: %2: ").arg(elapsed, mFailure) + foundText() + tailText();
     case End::Running:
         break;
     }
@@ -113,7 +137,7 @@ QString ResultTally::text(const ScanProgress& p, qint64 elapsedMs) const
                     locale.toString(p.filesToCompare.load()), compactSize(p.bytesCompared.load()),
                     compactSize(p.bytesToCompare.load()), locale.toString(p.groups.load()),
                     locale.toString(p.duplicates.load()), elapsed) +
-           marksText();
+           tailText();
 }
 
 } // namespace tarvik
