@@ -12,6 +12,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace tarvik {
@@ -20,6 +21,9 @@ namespace {
 
 // A quick run shows no progress at all.
 constexpr int kProgressDelayMs = 500;
+// A modal progress dialog runs the event loop at each step; thousands of files a second need
+// not be shown one by one.
+constexpr int kProgressStepMs = 50;
 
 QMessageBox* openBox(QWidget* page, QMessageBox::Icon icon, const QString& title,
                      const QString& text)
@@ -34,8 +38,10 @@ QMessageBox* openBox(QWidget* page, QMessageBox::Icon icon, const QString& title
 MarkedFileRunner::MarkedFileRunner(std::unique_ptr<MarkedFileOperation> operation,
                                    QTreeWidget* tree, QWidget* page)
     : QObject(page), mOperation(std::move(operation)), mTree(tree), mPage(page),
-      mThreads(new WorkerThreads(this))
+      mThreads(new WorkerThreads(this)), mProgressTimer(new QTimer(this))
 {
+    mProgressTimer->setSingleShot(true);
+    connect(mProgressTimer, &QTimer::timeout, this, &MarkedFileRunner::showProgress);
 }
 
 MarkedFileRunner::~MarkedFileRunner()
@@ -179,7 +185,10 @@ void MarkedFileRunner::fileReported(int index, int code)
             emit fileDone(planned.row);
         }
     }
-    showProgress();
+    if (mReported == mPlan.size() || mSinceShown.hasExpired(kProgressStepMs))
+        showProgress();
+    else if (!mProgressTimer->isActive())
+        mProgressTimer->start(kProgressStepMs);
 }
 
 void MarkedFileRunner::showProgress()
@@ -192,11 +201,24 @@ void MarkedFileRunner::showProgress()
         tr("%1 of %Ln file(s) · %2 of %3", nullptr, mPlan.size())
             .arg(locale.toString(mReported), compactSize(mHandledBytes), compactSize(mTotalBytes)));
     mProgress->setValue(mReported);
+    mSinceShown.start();
+}
+
+void MarkedFileRunner::closeProgress()
+{
+    // Not deleted here: a modal dialog's setValue() lets events in, among them the one that
+    // ends the run, and goes on with the dialog afterwards.
+    if (mProgress) {
+        mProgress->hide();
+        mProgress->deleteLater();
+        mProgress = nullptr;
+    }
 }
 
 void MarkedFileRunner::ended()
 {
-    delete mProgress;
+    mProgressTimer->stop();
+    closeProgress();
     mPage->setEnabled(true);
     const int notAttempted = mNotAttempted + (mPlan.size() - mReported);
     mPlan.clear();
@@ -228,8 +250,9 @@ void MarkedFileRunner::abandon()
         delete mConfirmation;
     }
     mThreads->stopAll();
+    mProgressTimer->stop();
     if (mProgress) {
-        delete mProgress;
+        closeProgress();
         mPage->setEnabled(true);
     }
     mPlan.clear();

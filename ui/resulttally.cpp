@@ -70,6 +70,17 @@ void ResultTally::setMarked(const void* row, qint64 size, bool marked)
     }
 }
 
+void ResultTally::setShown(int shown, int total)
+{
+    mShown = shown;
+    mShownOf = total;
+}
+
+void ResultTally::setNote(const QString& note)
+{
+    mNote = note;
+}
+
 void ResultTally::setEnded(End end, qint64 elapsedMs, const QString& failure)
 {
     mEnd = end;
@@ -91,16 +102,27 @@ QString ResultTally::marksText() const
     return tr(" · %Ln marked (%1)", nullptr, mMarked.size()).arg(compactSize(mMarkedBytes));
 }
 
+QString ResultTally::tailText() const
+{
+    QString text = marksText();
+    if (mShown >= 0)
+        text +=
+            tr(" · %1 of %Ln group(s) shown", nullptr, mShownOf).arg(QLocale().toString(mShown));
+    if (!mNote.isEmpty())
+        text += QStringLiteral(" · ") + mNote;
+    return text;
+}
+
 QString ResultTally::text(const ScanProgress& p, qint64 elapsedMs) const
 {
     const QString elapsed = elapsedText(hasEnded() ? mEndMs : elapsedMs);
     switch (mEnd) {
     case End::Done:
-        return tr("Done in %1: ").arg(elapsed) + foundText() + marksText();
+        return tr("Done in %1: ").arg(elapsed) + foundText() + tailText();
     case End::Stopped:
-        return tr("Stopped after %1: ").arg(elapsed) + foundText() + marksText();
+        return tr("Stopped after %1: ").arg(elapsed) + foundText() + tailText();
     case End::Failed:
-        return tr("Failed after %1: %2: ").arg(elapsed, mFailure) + foundText() + marksText();
+        return tr("Failed after %1: %2: ").arg(elapsed, mFailure) + foundText() + tailText();
     case End::Running:
         break;
     }
@@ -112,7 +134,7 @@ QString ResultTally::text(const ScanProgress& p, qint64 elapsedMs) const
                     compactSize(p.bytesToCompare.load()),
                     tr("%Ln group(s)", nullptr, int(p.groups.load())),
                     tr("%Ln duplicate file(s)", nullptr, int(p.duplicates.load())), elapsed) +
-           marksText();
+           tailText();
 }
 
 } // namespace tarvik

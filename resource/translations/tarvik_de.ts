@@ -394,6 +394,13 @@ tarvik-scan sucht ohne Fenster und nimmt sie als Schalter (tarvik-scan --help).
             <numerusform>%Ln Dateien</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source> · %1 of %Ln group(s) shown</source>
+        <translation>
+            <numerusform> · %1 von %Ln Gruppe gezeigt</numerusform>
+            <numerusform> · %1 von %Ln Gruppen gezeigt</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>tarvik::ResultWidget</name>
@@ -484,6 +491,18 @@ tarvik-scan sucht ohne Fenster und nimmt sie als Schalter (tarvik-scan --help).
     <message>
         <source>Replace Marked Files</source>
         <translation>Markierte Dateien ersetzen</translation>
+    </message>
+    <message>
+        <source>Sort</source>
+        <translation>Sortieren</translation>
+    </message>
+    <message>
+        <source>Filter by path</source>
+        <translation>Nach Pfad filtern</translation>
+    </message>
+    <message>
+        <source>saved to %1</source>
+        <translation>gespeichert in %1</translation>
     </message>
 </context>
 <context>
@@ -711,6 +730,29 @@ Rückgabewerte:
     <message>
         <source>&quot;%1&quot; cannot be used as a pattern</source>
         <translation>„%1“ kann nicht als Muster dienen</translation>
+    </message>
+</context>
+<context>
+    <name>tarvik::SortMenu</name>
+    <message>
+        <source>As Found</source>
+        <translation>Wie gefunden</translation>
+    </message>
+    <message>
+        <source>Most Space Wasted First</source>
+        <translation>Größte Platzverschwendung zuerst</translation>
+    </message>
+    <message>
+        <source>Largest Files First</source>
+        <translation>Größte Dateien zuerst</translation>
+    </message>
+    <message>
+        <source>Most Copies First</source>
+        <translation>Meiste Kopien zuerst</translation>
+    </message>
+    <message>
+        <source>By Path, A to Z</source>
+        <translation>Nach Pfad, A bis Z</translation>
     </message>
 </context>
 <context>

@@ -110,6 +110,13 @@
             <numerusform>%Ln files</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source> · %1 of %Ln group(s) shown</source>
+        <translation>
+            <numerusform> · %1 of %Ln group shown</numerusform>
+            <numerusform> · %1 of %Ln groups shown</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>tarvik::ScanCommand</name>
