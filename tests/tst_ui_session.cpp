@@ -236,7 +236,7 @@ void SessionTest::markThenTrashKeepsOneOfEach()
     answerBoxes({"Move to Trash", ""}, &said);
     w.press(w.result, "TrashMarkedButton");
     QVERIFY(waitFor([&] { return said.size() == 2; }));
-    QVERIFY2(said.size() == 2 && said[0].contains("In 1 groups every file is marked") &&
+    QVERIFY2(said.size() == 2 && said[0].contains("In 1 group every file is marked") &&
                  said[1].contains("2 files (8 B) went to the trash") &&
                  said[1].contains("2 stayed: every copy of its group was marked"),
              qPrintable(said.join(" / ")));
@@ -353,7 +353,8 @@ void SessionTest::hardLinksKeepEveryRow()
         w.tree->setCurrentItem(row);
         QTest::keyClick(w.tree, Qt::Key_Delete);
         QVERIFY(!QFile::exists(path) && !w.fileItem(path));
-        QVERIFY2(statusLabel(w)->text().contains(" duplicate files, 5 B reclaimable"),
+        QVERIFY2(statusLabel(w)->text().contains(
+                     QRegularExpression(" duplicate files?, 5 B reclaimable")),
                  qPrintable(statusLabel(w)->text()));
     }
     QVERIFY(QFile::exists(last));

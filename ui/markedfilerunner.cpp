@@ -101,11 +101,10 @@ void MarkedFileRunner::start()
         return;
     }
 
-    const QLocale locale;
-    QString text = mOperation->question(locale.toString(markedCount), compactSize(markedBytes));
+    QString text = mOperation->question(markedCount, compactSize(markedBytes));
     const QString everyCopyText = mOperation->everyCopyText();
     if (everyCopyGroups > 0)
-        text += QLatin1String("\n\n") + mOperation->everyCopyNote(locale.toString(everyCopyGroups));
+        text += QLatin1String("\n\n") + mOperation->everyCopyNote(everyCopyGroups);
     text += QLatin1String("\n\n") + mOperation->promise();
     mConfirmation = openBox(mPage, QMessageBox::Question, mOperation->title(), text);
     QPushButton* accept =
@@ -197,10 +196,10 @@ void MarkedFileRunner::showProgress()
     if (!mProgress || mProgress->wasCanceled())
         return;
     const QLocale locale;
-    mProgress->setLabelText(mOperation->progressText() + QLatin1Char('\n') +
-                            tr("%1 of %2 files · %3 of %4")
-                                .arg(locale.toString(mReported), locale.toString(mPlan.size()),
-                                     compactSize(mHandledBytes), compactSize(mTotalBytes)));
+    mProgress->setLabelText(
+        mOperation->progressText() + QLatin1Char('\n') +
+        tr("%1 of %Ln file(s) · %2 of %3", nullptr, mPlan.size())
+            .arg(locale.toString(mReported), compactSize(mHandledBytes), compactSize(mTotalBytes)));
     mProgress->setValue(mReported);
     mSinceShown.start();
 }
@@ -224,20 +223,18 @@ void MarkedFileRunner::ended()
     const int notAttempted = mNotAttempted + (mPlan.size() - mReported);
     mPlan.clear();
 
-    const QLocale locale;
     QStringList lines;
-    lines << mOperation->doneText(locale.toString(mCounts.value(MarkedFileOperation::kDone)),
+    lines << mOperation->doneText(mCounts.value(MarkedFileOperation::kDone),
                                   compactSize(mDoneBytes));
     for (int code = 1; code < mCounts.size(); ++code) {
         if (mCounts[code] > 0)
-            lines << tr("%1 stayed: %2.")
-                         .arg(locale.toString(mCounts[code]), mOperation->reason(code));
+            lines << tr("%Ln stayed: %1.", nullptr, mCounts[code]).arg(mOperation->reason(code));
     }
     if (mLeftOut > 0)
-        lines << tr("%1 stayed: %2.")
-                     .arg(locale.toString(mLeftOut), tr("every copy of its group was marked"));
+        lines << tr("%Ln stayed: %1.", nullptr, mLeftOut)
+                     .arg(tr("every copy of its group was marked"));
     if (notAttempted > 0)
-        lines << tr("%1 not attempted: cancelled.").arg(locale.toString(notAttempted));
+        lines << tr("%Ln not attempted: cancelled.", nullptr, notAttempted);
     QMessageBox* box = openBox(mPage, QMessageBox::Information, mOperation->title(),
                                lines.join(QLatin1Char('\n')));
     box->setStandardButtons(QMessageBox::Ok);

@@ -90,27 +90,24 @@ void ResultTally::setEnded(End end, qint64 elapsedMs, const QString& failure)
 
 QString ResultTally::foundText() const
 {
-    const QLocale locale;
-    return tr("%1 groups, %2 duplicate files, %3 reclaimable")
-        .arg(locale.toString(mCopyGroups), locale.toString(mCopies), compactSize(mReclaimable));
+    return tr("%1, %2, %3 reclaimable")
+        .arg(tr("%Ln group(s)", nullptr, mCopyGroups),
+             tr("%Ln duplicate file(s)", nullptr, int(mCopies)), compactSize(mReclaimable));
 }
 
 QString ResultTally::marksText() const
 {
     if (mMarked.isEmpty())
         return QString();
-    return tr(" · %1 marked (%2)")
-        .arg(QLocale().toString(mMarked.size()), compactSize(mMarkedBytes));
+    return tr(" · %Ln marked (%1)", nullptr, mMarked.size()).arg(compactSize(mMarkedBytes));
 }
 
 QString ResultTally::tailText() const
 {
     QString text = marksText();
-    if (mShown >= 0) {
-        const QLocale locale;
+    if (mShown >= 0)
         text +=
-            tr(" · %1 of %2 groups shown").arg(locale.toString(mShown), locale.toString(mShownOf));
-    }
+            tr(" · %1 of %Ln group(s) shown", nullptr, mShownOf).arg(QLocale().toString(mShown));
     if (!mNote.isEmpty())
         text += QStringLiteral(" · ") + mNote;
     return text;
@@ -130,13 +127,13 @@ QString ResultTally::text(const ScanProgress& p, qint64 elapsedMs) const
         break;
     }
     const QLocale locale;
-    return tr("Listed %1 files (%2) · compared %3 of %4 (%5 of %6) · found %7 groups, %8 "
-              "duplicate files · %9")
-               .arg(locale.toString(p.filesListed.load()), compactSize(p.bytesListed.load()),
-                    locale.toString(p.filesCompared.load()),
+    return tr("Listed %1 (%2) · compared %3 of %4 (%5 of %6) · found %7, %8 · %9")
+               .arg(tr("%Ln file(s)", nullptr, int(p.filesListed.load())),
+                    compactSize(p.bytesListed.load()), locale.toString(p.filesCompared.load()),
                     locale.toString(p.filesToCompare.load()), compactSize(p.bytesCompared.load()),
-                    compactSize(p.bytesToCompare.load()), locale.toString(p.groups.load()),
-                    locale.toString(p.duplicates.load()), elapsed) +
+                    compactSize(p.bytesToCompare.load()),
+                    tr("%Ln group(s)", nullptr, int(p.groups.load())),
+                    tr("%Ln duplicate file(s)", nullptr, int(p.duplicates.load())), elapsed) +
            tailText();
 }
 
