@@ -95,8 +95,9 @@ void openFromCommandLine(MainWindow& window, const CommandLine& commandLine)
         (QFileInfo(folder).isDir() ? folders : missing) << folder;
     if (!missing.isEmpty())
         QMessageBox::warning(&window, window.windowTitle(),
-                             QCoreApplication::translate("tarvik::CommandLine",
-                                                         "Left out, as no such folder exists:") +
+                             QCoreApplication::translate(
+                                 "tarvik::CommandLine",
+                                 "Left out, as no such folder exists:", nullptr, missing.size()) +
                                  QLatin1Char('\n') + missing.join(QLatin1Char('\n')));
     if (!folders.isEmpty())
         window.openFolders(folders, commandLine.scan);

@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "core/appdirs.h"
 #include "core/registry.h"
+#include "core/translators.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -24,10 +25,12 @@ int main(int argc, char* argv[])
         if (early.action == tarvik::CommandLine::Help ||
             early.action == tarvik::CommandLine::Version) {
             QCoreApplication text(argc, argv);
+            tarvik::installTranslators(QLocale::system());
             return tarvik::answerWithoutWindow(early);
         }
 
         QApplication app(argc, argv);
+        tarvik::installTranslators(QLocale::system());
         // Now without the toolkit's own options.
         const tarvik::CommandLine commandLine =
             tarvik::parseCommandLine(QCoreApplication::arguments());

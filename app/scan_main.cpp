@@ -2,6 +2,7 @@
 
 #include "app/failurereport.h"
 #include "app/scanflags.h"
+#include "core/translators.h"
 #include "scan/folderwalk.h"
 #include "scan/outputtarget.h"
 #include "scan/resultcollector.h"
@@ -41,54 +42,62 @@ enum ExitCode {
     kExitSignalBase = 128,
 };
 
-const char kUsage[] =
-    "Usage: tarvik-scan [--filter PATTERNS] [--min-size SIZE] [--max-size SIZE]\n"
-    "                   [--exclude PATTERNS]... [--hidden] [--format text|csv|json]\n"
-    "                   [--output FILE] [--no-cache] FOLDER...\n";
+// The command's texts, for translators.
+struct ScanCommand
+{
+    Q_DECLARE_TR_FUNCTIONS(tarvik::ScanCommand)
+};
 
-const char kHelp[] =
-    "\n"
-    "Finds the files with identical content below the folders and writes them as numbered\n"
-    "groups. Hidden files and folders are not listed unless asked, links to folders are not\n"
-    "followed, and a file reached twice is counted once.\n"
-    "\n"
-    "  --filter PATTERNS  only names matching one of the comma-separated patterns, case\n"
-    "                     ignored, as in the window: --filter '*.jpg, *.png'\n"
-    "  --min-size SIZE    only files of at least SIZE: bytes, or with K, M or G for powers\n"
-    "                     of 1024 (500K, 20M, 1.5G); --min-size 1 leaves empty files out\n"
-    "  --max-size SIZE    only files of at most SIZE\n"
-    "  --exclude PATTERNS leave out the files and folders matching one of the comma-\n"
-    "                     separated patterns, case ignored; may be given again. A pattern\n"
-    "                     without '/' is matched against each name (node_modules, *.tmp),\n"
-    "                     one with '/' against the path below the folder given, where * and\n"
-    "                     ? stay within one name and ** spans folders (photos/*/thumbs,\n"
-    "                     **/build/**); a trailing '/' matches folders only. A matching\n"
-    "                     folder is not entered; the folders given are never matched.\n"
-    "  --hidden           list hidden files and enter hidden folders too\n"
-    "  --format FORMAT    text (the default): the paths of each group one a line, an empty\n"
-    "                       line after each group; a name holding a newline is ambiguous\n"
-    "                     csv: a header, then group,md5,size,path,modified for each file\n"
-    "                     json: {\"groups\": [{number, md5, size, files: [{path, modified}]}]}\n"
-    "  --output FILE      write to FILE (default: standard output; '-' is standard output\n"
-    "                       too). A file is replaced only once complete, and a link to one\n"
-    "                       stays a link; a device or named pipe is written into, never\n"
-    "                       replaced; a folder, a link to nothing and a disk are refused\n"
-    "  --no-cache         neither read nor keep the digest cache that makes a rescan of\n"
-    "                       unchanged files fast (kept with the window's, in\n"
-    "                       ~/.local/share/tarvik/Cache)\n"
-    "  -h, --help         show this help\n"
-    "  -v, --version      show the version\n"
-    "\n"
-    "Progress goes to standard error when it is a terminal.\n"
-    "\n"
-    "Exit codes:\n"
-    "  0    the scan ended and its groups were written (finding none is no error)\n"
-    "  1    the output could not be written\n"
-    "  2    bad command line: unknown option, missing value, unknown format, no folder,\n"
-    "       a bad size or pattern\n"
-    "  3    a folder does not exist or is not a folder\n"
-    "  4    the scan or the writing failed for another reason, such as memory running out\n"
-    "  130  stopped by Ctrl-C (SIGINT), 143 stopped by SIGTERM; FILE was left as it was\n";
+QString helpText()
+{
+    return ScanCommand::tr(
+        "Usage: tarvik-scan [--filter PATTERNS] [--min-size SIZE] [--max-size SIZE]\n"
+        "                   [--exclude PATTERNS]... [--hidden] [--format text|csv|json]\n"
+        "                   [--output FILE] [--no-cache] FOLDER...\n"
+        "\n"
+        "Finds the files with identical content below the folders and writes them as numbered\n"
+        "groups. Hidden files and folders are not listed unless asked, links to folders are not\n"
+        "followed, and a file reached twice is counted once.\n"
+        "\n"
+        "  --filter PATTERNS  only names matching one of the comma-separated patterns, case\n"
+        "                     ignored, as in the window: --filter '*.jpg, *.png'\n"
+        "  --min-size SIZE    only files of at least SIZE: bytes, or with K, M or G for powers\n"
+        "                     of 1024 (500K, 20M, 1.5G); --min-size 1 leaves empty files out\n"
+        "  --max-size SIZE    only files of at most SIZE\n"
+        "  --exclude PATTERNS leave out the files and folders matching one of the comma-\n"
+        "                     separated patterns, case ignored; may be given again. A pattern\n"
+        "                     without '/' is matched against each name (node_modules, *.tmp),\n"
+        "                     one with '/' against the path below the folder given, where * and\n"
+        "                     ? stay within one name and ** spans folders (photos/*/thumbs,\n"
+        "                     **/build/**); a trailing '/' matches folders only. A matching\n"
+        "                     folder is not entered; the folders given are never matched.\n"
+        "  --hidden           list hidden files and enter hidden folders too\n"
+        "  --format FORMAT    text (the default): the paths of each group one a line, an empty\n"
+        "                       line after each group; a name holding a newline is ambiguous\n"
+        "                     csv: a header, then group,md5,size,path,modified for each file\n"
+        "                     json: {\"groups\": [{number, md5, size, files: [{path, "
+        "modified}]}]}\n"
+        "  --output FILE      write to FILE (default: standard output; '-' is standard output\n"
+        "                       too). A file is replaced only once complete, and a link to one\n"
+        "                       stays a link; a device or named pipe is written into, never\n"
+        "                       replaced; a folder, a link to nothing and a disk are refused\n"
+        "  --no-cache         neither read nor keep the digest cache that makes a rescan of\n"
+        "                       unchanged files fast (kept with the window's, in\n"
+        "                       ~/.local/share/tarvik/Cache)\n"
+        "  -h, --help         show this help\n"
+        "  -v, --version      show the version\n"
+        "\n"
+        "Progress goes to standard error when it is a terminal.\n"
+        "\n"
+        "Exit codes:\n"
+        "  0    the scan ended and its groups were written (finding none is no error)\n"
+        "  1    the output could not be written\n"
+        "  2    bad command line: unknown option, missing value, unknown format, no folder,\n"
+        "       a bad size or pattern\n"
+        "  3    a folder does not exist or is not a folder\n"
+        "  4    the scan or the writing failed for another reason, such as memory running out\n"
+        "  130  stopped by Ctrl-C (SIGINT), 143 stopped by SIGTERM; FILE was left as it was\n");
+}
 
 std::atomic<int> gSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal flag must be lock-free");
@@ -165,8 +174,7 @@ std::optional<int> parseOptions(const QStringList& arguments, Options* options)
     if (!parser.parse(arguments))
         return fail(kExitUsage, parser.errorText());
     if (parser.isSet(helpOption)) {
-        std::fputs(kUsage, stdout);
-        std::fputs(kHelp, stdout);
+        std::fputs(qPrintable(helpText()), stdout);
         return kExitOk;
     }
     if (parser.isSet(versionOption)) {
@@ -179,16 +187,16 @@ std::optional<int> parseOptions(const QStringList& arguments, Options* options)
     const QString formatName = parser.value(formatOption);
     if (!exportFormatFromName(formatName, &options->format))
         return fail(kExitUsage,
-                    QStringLiteral("unknown format '%1': use text, csv or json").arg(formatName));
+                    ScanCommand::tr("unknown format '%1': use text, csv or json").arg(formatName));
     options->folders = parser.positionalArguments();
     if (options->folders.isEmpty())
-        return fail(kExitUsage, QStringLiteral("no folder given (see --help)"));
+        return fail(kExitUsage, ScanCommand::tr("no folder given (see --help)"));
     for (const QString& folder : qAsConst(options->folders)) {
         const QFileInfo info(folder);
         if (!info.exists())
-            return fail(kExitBadFolder, QStringLiteral("no such folder: '%1'").arg(folder));
+            return fail(kExitBadFolder, ScanCommand::tr("no such folder: '%1'").arg(folder));
         if (!info.isDir())
-            return fail(kExitBadFolder, QStringLiteral("not a folder: '%1'").arg(folder));
+            return fail(kExitBadFolder, ScanCommand::tr("not a folder: '%1'").arg(folder));
     }
     options->filter = parser.value(filterOption);
     options->shape.useCache = !parser.isSet(noCacheOption);
@@ -273,19 +281,18 @@ private:
     QString text() const
     {
         const ScanProgress& p = mJob.progress;
-        const QString found = QStringLiteral("; %1 groups, %2 duplicates")
-                                  .arg(p.groups.load())
-                                  .arg(p.duplicates.load());
+        const QString found =
+            ScanCommand::tr("; %n group(s)", nullptr, int(p.groups.load())) +
+            ScanCommand::tr(", %n duplicate(s)", nullptr, int(p.duplicates.load()));
         if (mJob.writing)
-            return QStringLiteral("writing") + found;
+            return ScanCommand::tr("writing") + found;
         if (!p.walkDone)
-            return QStringLiteral("listing: %1 files, %2")
-                       .arg(p.filesListed.load())
+            return ScanCommand::tr("listing: %n file(s), %1", nullptr, int(p.filesListed.load()))
                        .arg(amount(p.bytesListed)) +
                    found;
-        return QStringLiteral("comparing: %1 of %2 files, %3 of %4")
+        return ScanCommand::tr("comparing: %1 of %n file(s), %2 of %3", nullptr,
+                               int(p.filesToCompare.load()))
                    .arg(p.filesCompared.load())
-                   .arg(p.filesToCompare.load())
                    .arg(amount(p.bytesCompared), amount(p.bytesToCompare)) +
                found;
     }
@@ -303,7 +310,7 @@ int run(const QStringList& arguments)
     QString error;
     if (!checkOutput(options.output, &error))
         return fail(kExitWriteFailed,
-                    QStringLiteral("cannot write '%1': %2").arg(options.output, error));
+                    ScanCommand::tr("cannot write '%1': %2").arg(options.output, error));
 
     ScanJob job(options);
     const std::unique_ptr<QThread> thread(QThread::create([&job] { job.run(); }));
@@ -314,12 +321,12 @@ int run(const QStringList& arguments)
         line = std::make_unique<ProgressLine>(job);
     thread->start();
     if (!thread->isRunning() && !thread->isFinished())
-        return fail(kExitFailed, QStringLiteral("cannot start the scan's thread"));
+        return fail(kExitFailed, ScanCommand::tr("cannot start the scan's thread"));
     QCoreApplication::exec();
     thread->wait();
     line.reset();
     if (!job.cacheWarning.isEmpty())
-        fail(kExitOk, QStringLiteral("warning: ") + job.cacheWarning);
+        fail(kExitOk, ScanCommand::tr("warning: %1").arg(job.cacheWarning));
 
     if (job.failure)
         std::rethrow_exception(job.failure);
@@ -329,7 +336,7 @@ int run(const QStringList& arguments)
     if (stopped())
         return kExitSignalBase + gSignal.load();
     return fail(kExitWriteFailed,
-                QStringLiteral("cannot write '%1': %2").arg(options.output, job.error));
+                ScanCommand::tr("cannot write '%1': %2").arg(options.output, job.error));
 }
 
 } // namespace
@@ -341,6 +348,7 @@ int main(int argc, char* argv[])
     return tarvik::reportingFailure("tarvik-scan", kExitFailed, [&] {
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("tarvik-scan"));
+        installTranslators(QLocale::system());
         return run(QCoreApplication::arguments());
     });
 }

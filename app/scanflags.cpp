@@ -3,6 +3,7 @@
 #include "scan/walkrules.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 namespace tarvik {
 
@@ -25,26 +26,33 @@ bool ScanFlags::read(const QCommandLineParser& parser, ScanOptions* options, QSt
         const QString value = parser.value(flag);
         if (!value.trimmed().isEmpty() && parseSize(value, bytes))
             return true;
-        *error = QStringLiteral("--%1: '%2' is not a size (bytes, or a number with K, M or G: "
-                                "500K, 20M, 1.5G)")
+        *error = QCoreApplication::translate(
+                     "tarvik::ScanCommand",
+                     "--%1: '%2' is not a size (bytes, or a number with K, M or G: "
+                     "500K, 20M, 1.5G)")
                      .arg(flag.names().constFirst(), value);
         return false;
     };
     if (!size(mMinSize, &read.minSize) || !size(mMaxSize, &read.maxSize))
         return false;
     if (read.maxSize != ScanOptions::kNoLimit && read.maxSize < read.minSize) {
-        *error = QStringLiteral("--max-size: below --min-size, nothing would be scanned");
+        *error = QCoreApplication::translate(
+            "tarvik::ScanCommand", "--max-size: below --min-size, nothing would be scanned");
         return false;
     }
     for (const QString& value : parser.values(mExclude)) {
         const QStringList patterns = splitPatterns(value);
         if (patterns.isEmpty()) {
-            *error = QStringLiteral("--exclude: no pattern in '%1'").arg(value);
+            *error =
+                QCoreApplication::translate("tarvik::ScanCommand", "--exclude: no pattern in '%1'")
+                    .arg(value);
             return false;
         }
         const QString invalid = ExcludePatterns::invalidPattern(patterns);
         if (!invalid.isEmpty()) {
-            *error = QStringLiteral("--exclude: '%1' cannot be used as a pattern").arg(invalid);
+            *error = QCoreApplication::translate("tarvik::ScanCommand",
+                                                 "--exclude: '%1' cannot be used as a pattern")
+                         .arg(invalid);
             return false;
         }
         read.exclude << patterns;

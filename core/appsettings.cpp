@@ -99,4 +99,49 @@ void setWindowGeometry(const QRect& geometry)
     store()->setValue(kPath, QStringLiteral("windowHeight"), geometry.height());
 }
 
+QString resultOrder()
+{
+    return store()->getValue(kPath, QStringLiteral("resultOrder"), "");
+}
+
+void setResultOrder(const QString& name)
+{
+    store()->setValue(kPath, QStringLiteral("resultOrder"), name);
+}
+
+QString saveFolder()
+{
+    const QString folder = store()->getValue(kPath, QStringLiteral("saveFolder"), "");
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        return folder;
+    return QDir::homePath();
+}
+
+void setSaveFolder(const QString& folder)
+{
+    store()->setValue(kPath, QStringLiteral("saveFolder"), folder);
+}
+
+QList<int> resultColumnWidths()
+{
+    QList<int> widths;
+    const QString text = store()->getValue(kPath, QStringLiteral("resultColumnWidths"), "");
+    for (const QString& width : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int value = width.toInt(&ok);
+        if (!ok || value <= 0)
+            return {};
+        widths.append(value);
+    }
+    return widths;
+}
+
+void setResultColumnWidths(const QList<int>& widths)
+{
+    QStringList text;
+    for (int width : widths)
+        text.append(QString::number(width));
+    store()->setValue(kPath, QStringLiteral("resultColumnWidths"), text.join(QLatin1Char(',')));
+}
+
 } // namespace tarvik::AppSettings

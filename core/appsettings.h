@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -34,6 +35,18 @@ void setChosenFolder(const QString& folder);
 // An invalid rectangle until the user has moved or resized the window.
 QRect windowGeometry();
 void setWindowGeometry(const QRect& geometry);
+
+// The object name of the result page's sort order last chosen; empty for none.
+QString resultOrder();
+void setResultOrder(const QString& name);
+
+// Where Save Results opens: the folder last saved to, else the home folder.
+QString saveFolder();
+void setSaveFolder(const QString& folder);
+
+// The widths of the result tree's columns the user set, empty for none.
+QList<int> resultColumnWidths();
+void setResultColumnWidths(const QList<int>& widths);
 
 } // namespace AppSettings
 

@@ -1,6 +1,25 @@
 #include "core/filestamp.h"
 
+#include <atomic>
+
 namespace tarvik {
+
+namespace {
+
+std::atomic<FileStamp::ReadObserver> gReadObserver{nullptr};
+
+} // namespace
+
+void FileStamp::setReadObserver(ReadObserver observer)
+{
+    gReadObserver = observer;
+}
+
+void FileStamp::aboutToRead(const QString& path)
+{
+    if (const ReadObserver observer = gReadObserver.load(std::memory_order_relaxed))
+        observer(path);
+}
 
 bool FileStamp::sameEntry(const FileStamp& other) const
 {

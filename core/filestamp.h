@@ -23,12 +23,29 @@ struct FileStamp
 
     static FileStamp of(const QString& path);
 
+    // For tests only: called with the path of every stamp or facts read, from the reading
+    // thread. Null for none.
+    using ReadObserver = void (*)(const QString& path);
+    static void setReadObserver(ReadObserver observer);
+    static void aboutToRead(const QString& path);
+
     // Same entry at the path, same content identity, size and time.
     bool operator==(const FileStamp& other) const;
     bool operator!=(const FileStamp& other) const { return !(*this == other); }
 
     // The entry at the path is still the one stamped, whatever became of its content.
     bool sameEntry(const FileStamp& other) const;
+};
+
+// What a row of the result tree shows of a file, read in one go where the file system allows:
+// its stamp and its creation time (the birth time where the file system keeps one, else the
+// last status change), -1 when unknown. A file that is gone has an invalid stamp.
+struct FileFacts
+{
+    FileStamp stamp;
+    qint64 createdMs = -1;
+
+    static FileFacts of(const QString& path);
 };
 
 } // namespace tarvik

@@ -5,12 +5,11 @@
 
 namespace tarvik {
 
-FileStamp FileStamp::of(const QString& path)
+namespace {
+
+FileStamp stampFrom(const QFileInfo& info)
 {
     FileStamp stamp;
-    if (path.isEmpty())
-        return stamp;
-    const QFileInfo info(path);
     if (!info.isFile())
         return stamp;
     stamp.valid = true;
@@ -18,6 +17,33 @@ FileStamp FileStamp::of(const QString& path)
     stamp.size = info.size();
     stamp.modifiedNs = info.lastModified().toMSecsSinceEpoch() * 1000000;
     return stamp;
+}
+
+} // namespace
+
+FileStamp FileStamp::of(const QString& path)
+{
+    if (path.isEmpty())
+        return FileStamp();
+    aboutToRead(path);
+    return stampFrom(QFileInfo(path));
+}
+
+FileFacts FileFacts::of(const QString& path)
+{
+    FileFacts facts;
+    if (path.isEmpty())
+        return facts;
+    FileStamp::aboutToRead(path);
+    const QFileInfo info(path);
+    facts.stamp = stampFrom(info);
+    if (!facts.stamp.valid)
+        return facts;
+    QDateTime created = info.birthTime();
+    if (!created.isValid())
+        created = info.metadataChangeTime();
+    facts.createdMs = created.isValid() ? created.toMSecsSinceEpoch() : -1;
+    return facts;
 }
 
 } // namespace tarvik

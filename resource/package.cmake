@@ -87,8 +87,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # run time (the platform and GIF plug-ins come with libqt5gui5).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt5sql5-sqlite)
-# Opening a file or a folder from the result goes through xdg-open.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
+# Opening a file or a folder from the result goes through xdg-open; Qt's own dialogs and
+# messages speak the desktop's language with Qt's translations.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qttranslations5-l10n")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE

@@ -40,6 +40,12 @@ DuplicateEvent::DuplicateEvent(const QUuid& groupId, const QString& firstPath,
 {
 }
 
+void DuplicateEvent::setFacts(const FileFacts& first, const FileFacts& duplicate)
+{
+    mFirstFacts = first;
+    mDuplicateFacts = duplicate;
+}
+
 DuplicateEvent::~DuplicateEvent()
 {
     if (mTally)

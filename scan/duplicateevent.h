@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/filestamp.h"
 #include "scan/scantypes.h"
 
 #include <QEvent>
@@ -28,7 +29,10 @@ private:
     int mWaiting = 0;
 };
 
-// One duplicate found by the scan thread, posted to the result page.
+// One duplicate found by the scan thread, posted to the result page. It carries what the page
+// shows of its files, read in the scan's thread, so that the window never waits on the file
+// system for a row: the facts of the file just found and, in a group's first event, of the
+// group's first file.
 class DuplicateEvent : public QEvent
 {
 public:
@@ -40,6 +44,9 @@ public:
     QUuid groupId() const { return mGroupId; }
     QString firstPath() const { return mFirstPath; }
     QString duplicatePath() const { return mDuplicatePath; }
+    const FileFacts& firstFacts() const { return mFirstFacts; }
+    const FileFacts& duplicateFacts() const { return mDuplicateFacts; }
+    void setFacts(const FileFacts& first, const FileFacts& duplicate);
 
 private:
     friend class DuplicateFinderThread;
@@ -47,6 +54,8 @@ private:
     QUuid mGroupId;
     QString mFirstPath;
     QString mDuplicatePath;
+    FileFacts mFirstFacts;
+    FileFacts mDuplicateFacts;
     std::shared_ptr<DeliveryTally> mTally;
 };
 

@@ -142,6 +142,13 @@ bool DuplicateFinderThread::post(const QUuid& groupId, const QString& firstPath,
     if (!receiver)
         return true;
     auto* event = new DuplicateEvent(groupId, firstPath, path);
+    // Read here, not by the window: a stalled mount then holds the scan, never the window.
+    bool firstEvent = false;
+    if (!mPostedGroups.contains(groupId)) {
+        mPostedGroups.insert(groupId);
+        firstEvent = true;
+    }
+    event->setFacts(firstEvent ? FileFacts::of(firstPath) : FileFacts(), FileFacts::of(path));
     event->mTally = mTally;
     mTally->posted();
     QCoreApplication::postEvent(receiver, event, Qt::NormalEventPriority);

@@ -4,6 +4,7 @@
 #include "scan/scantypes.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QThread>
@@ -64,6 +65,8 @@ private:
     ScanEngine* mEngine = nullptr;
     ScanProgress mProgress;
     std::shared_ptr<DeliveryTally> mTally;
+    // Groups whose first event has gone out: only that one carries the first file's facts.
+    QSet<QUuid> mPostedGroups;
     QString mFailure;
     QString mCacheWarning;
 };

@@ -22,11 +22,6 @@ namespace {
 constexpr int kMaxLinks = 40;
 constexpr unsigned long kPollPipeMs = 50;
 
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("tarvik::OutputTarget", text);
-}
-
 QString errnoText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -84,8 +79,10 @@ OutputTarget outputTarget(const QString& path)
         if (::stat(name.constData(), &st) != 0) {
             if (errno != ENOENT)
                 return refused(path, errnoText(errno));
-            return refused(path, tr("It is a link to %1, which does not exist.")
-                                     .arg(QFileInfo(path).symLinkTarget()));
+            return refused(path,
+                           QCoreApplication::translate("tarvik::OutputTarget",
+                                                       "It is a link to %1, which does not exist.")
+                               .arg(QFileInfo(path).symLinkTarget()));
         }
         file = resolveLinks(path);
         struct stat resolved;
@@ -101,10 +98,16 @@ OutputTarget outputTarget(const QString& path)
     if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode))
         return {OutputTarget::Stream, path, QString()};
     if (S_ISDIR(st.st_mode))
-        return refused(path, tr("It is a folder."));
+        return refused(path,
+                       QCoreApplication::translate("tarvik::OutputTarget", "It is a folder."));
     if (S_ISBLK(st.st_mode))
-        return refused(path, tr("It is a disk device: writing there would destroy what it holds."));
-    return refused(path, tr("It is neither a file, nor a device, nor a named pipe."));
+        return refused(path,
+                       QCoreApplication::translate(
+                           "tarvik::OutputTarget",
+                           "It is a disk device: writing there would destroy what it holds."));
+    return refused(
+        path, QCoreApplication::translate("tarvik::OutputTarget",
+                                          "It is neither a file, nor a device, nor a named pipe."));
 }
 
 bool openStream(const OutputTarget& target, QFile* file, QString* error, const StopCheck& stop)

@@ -73,6 +73,10 @@ in_root apt-get install -y -qq --no-install-recommends /check/package.deb >/dev/
 echo "installed with: $(in_root dpkg-query -W -f '${Depends}' tarvik)"
 
 in_root tarvik-scan --help | grep -q '^Usage: tarvik-scan' || fail "tarvik-scan --help"
+# The translations from where the package puts them: German on a German system.
+[ -f "$root/usr/share/tarvik/translations/tarvik_de.qm" ] || fail "no German translation installed"
+in_root env LANG=de_DE.UTF-8 tarvik-scan --help | grep -q '^Aufruf: tarvik-scan' ||
+    fail "tarvik-scan --help is not German in a German locale"
 in_root sh -c 'mkdir -p /check/tree/a /check/tree/b && echo same >/check/tree/a/x &&
     echo same >/check/tree/b/y && tarvik-scan /check/tree' >"$run/groups"
 [ "$(grep -c . "$run/groups")" = 2 ] || fail "tarvik-scan did not find the copy"

@@ -3,7 +3,8 @@
 # Usage: scripts/deps.sh [extra packages...]
 set -euo pipefail
 
-packages=(g++ make cmake qtbase5-dev qtbase5-private-dev libqt5sql5-sqlite fonts-dejavu-core "$@")
+packages=(g++ make cmake qtbase5-dev qtbase5-private-dev qttools5-dev
+          qttools5-dev-tools qttranslations5-l10n libqt5sql5-sqlite fonts-dejavu-core "$@")
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -5,6 +5,7 @@
 // point into a temporary folder, so the trash, the data directory and the settings file of a
 // test never touch the user's own.
 
+#include "core/translators.h"
 #include "scan/duplicateevent.h"
 #include "scan/folderwalk.h"
 #include "scan/scanengine.h"
@@ -178,6 +179,10 @@ public:
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_DATA_DIRS", QByteArray("/usr/local/share:/usr/share"));
         qputenv("XDG_CONFIG_DIRS", QByteArray("/etc/xdg"));
+        // English texts and numbers whatever the desktop's language, here and in the
+        // programs a test starts.
+        qputenv("LC_ALL", QByteArray("C.UTF-8"));
+        qunsetenv("LANGUAGE");
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
     }
@@ -194,6 +199,7 @@ private:
     {                                                                                              \
         tarvik::test::PrivateHome home;                                                            \
         AppClass app(argc, argv);                                                                  \
+        tarvik::installTranslators(QLocale::system());                                             \
         TestObject tc;                                                                             \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         return QTest::qExec(&tc, argc, argv);                                                      \

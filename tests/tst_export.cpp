@@ -480,10 +480,21 @@ void ExportTest::pageSavesWhatTheTreeHolds()
         QCOMPARE(row[4], QFileInfo(row[3]).lastModified().toUTC().toString(Qt::ISODate));
     }
 
-    // A file that cannot be written is told, not passed over.
+    auto* status = w.result->findChild<QLabel*>(QStringLiteral("StatusLabel"));
+    QTRY_VERIFY(status->text().endsWith("saved to " + root + "/saved.csv"));
+
+    // A file that cannot be written is told, not passed over; the dialog opens where the last
+    // save went.
     QString told;
-    answerFolderDialog(root + "/missing/saved.csv");
+    QString openedIn;
+    whenShown(false, [&](QWidget* dialog) {
+        openedIn = static_cast<QFileDialog*>(dialog)->directory().absolutePath();
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+            ->setText(root + "/missing/saved.csv");
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
     QTest::mouseClick(save, Qt::LeftButton);
+    QCOMPARE(openedIn, root);
     whenShown(false, [&told](QWidget* box) {
         told = static_cast<QMessageBox*>(box)->text();
         box->close();

@@ -49,7 +49,7 @@ void TallyTest::text_data()
     QTest::newRow("files gone before their rows count no bytes")
         << "-1x3"
         << "+0.2" << E::Done
-        << "Done in 3.2 s: 1 groups, 2 duplicate files, 0 B reclaimable · 1 marked (0 B)";
+        << "Done in 3.2 s: 1 group, 2 duplicate files, 0 B reclaimable · 1 marked (0 B)";
     QTest::newRow("running") << groups << "+0.1" << E::Running
                              << "Listed 9 files (7.1 KB) · compared 4 of 7 (4.0 KB of 7.0 KB) · "
                                 "found 3 groups, 4 duplicate files · 3.2 s · 1 marked (1000 B)";

@@ -229,7 +229,8 @@ void StressTest::treeShowsWhatQtLaysOut_data()
 }
 
 // Rows added in any order, to groups collapsed or expanded, early or last, held or not, with
-// a row taken out now and then: once released, every row sits where Qt's own layout puts it.
+// rows taken out now and then, one or many at once, and the groups put back in another order:
+// once released, every row sits where Qt's own layout puts it.
 void StressTest::treeShowsWhatQtLaysOut()
 {
     QFETCH(quint32, seed);
@@ -265,17 +266,29 @@ void StressTest::treeShowsWhatQtLaysOut()
                     tree.addTopLevelItem(group);
                     group->setExpanded(pick != 0);
                 }
-            } else if (pick == 19) {
-                QTreeWidgetItem* group = tree.topLevelItem(int(random.bounded(groups)));
-                if (group->childCount() > 0)
-                    delete group->takeChild(0);
+            } else if (pick >= 16) {
+                // One row, or rows of several groups at once; or every group put back reversed.
+                QVector<QTreeWidgetItem*> gone, reversed;
+                for (int i = 0; i < (pick == 19 ? 1 : 8); ++i) {
+                    QTreeWidgetItem* group = tree.topLevelItem(int(random.bounded(groups)));
+                    if (group->childCount() > 0 && !gone.contains(group->child(0)))
+                        gone.append(group->child(0));
+                }
+                if (pick == 16) {
+                    for (int g = groups - 1; g >= 0; --g)
+                        reversed.append(tree.topLevelItem(g));
+                    TreeWidget::GroupSet collapsed;
+                    tree.setTopLevelItems(reversed, &collapsed);
+                } else {
+                    tree.removeRows(gone);
+                }
             } else {
                 QTreeWidgetItem* group =
                     tree.topLevelItem(pick < 10 ? groups - 1 : int(random.bounded(groups)));
                 auto* file = new QTreeWidgetItem({QStringLiteral("f%1").arg(rows++)});
                 file->setFlags(file->flags() | Qt::ItemNeverHasChildren);
                 group->addChild(file);
-                if (pick == 18)
+                if (pick == 15)
                     group->setExpanded(!group->isExpanded());
             }
         }

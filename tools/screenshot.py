@@ -8,6 +8,7 @@ are in. Run it again whenever the look changes:
 
     /usr/bin/python3 tools/screenshot.py [--app build/app/tarvik] [--out tools/screenshot-result.png]
     /usr/bin/python3 tools/screenshot.py --options [--out tools/screenshot-options.png]
+    /usr/bin/python3 tools/screenshot.py --lang de [--options]   # the window in German
 
 Needs Xvfb, ImageMagick's `import`, libX11/libXtst (both come with Xvfb's dependencies) and
 python3-pil. Input goes through the XTEST extension, so no other tool is needed.
@@ -153,7 +154,8 @@ def fill_options(x, x0, y0):
                            ((270, 114), "node_modules, **/build/**, Phone backup/*/thumbs")):
         x.click(x0 + fx, y0 + fy)
         x.type(text)
-    x.click(x0 + 83, y0 + 142)
+    # On the check box's text, which begins further right in a longer language.
+    x.click(x0 + 200, y0 + 146)
     # Away from every field, so that no tool tip covers them.
     x.click(x0 + 240, y0 + 400)
     time.sleep(0.8)
@@ -165,11 +167,12 @@ def main():
     parser.add_argument("--out")
     parser.add_argument("--options", action="store_true",
                         help="show the new search page with its options set instead")
+    parser.add_argument("--lang", help="the desktop's language, as de; English by default")
     parser.add_argument("--display", default=":97")
     args = parser.parse_args()
     if not args.out:
-        args.out = os.path.join(HERE, "screenshot-options.png" if args.options
-                                else "screenshot-result.png")
+        args.out = os.path.join(HERE, "screenshot-%s%s.png" % (
+            "options" if args.options else "result", "-" + args.lang if args.lang else ""))
     if not os.access(args.app, os.X_OK):
         sys.exit("no application at %s; build it first or pass --app" % args.app)
 
@@ -189,6 +192,10 @@ def main():
         env.update(DISPLAY=args.display, QT_QPA_PLATFORM="xcb", LANG="C.UTF-8",
                    LC_ALL="C.UTF-8", QT_LOGGING_RULES="*.debug=false")
         env.pop("QT_QPA_PLATFORMTHEME", None)
+        env.pop("LANGUAGE", None)
+        if args.lang:
+            locale = "%s_%s.UTF-8" % (args.lang, args.lang.upper())
+            env.update(LANG=locale, LC_ALL=locale)
 
         xvfb = subprocess.Popen(["Xvfb", args.display, "-screen", "0", "680x800x24", "-nolisten",
                                  "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -5,10 +5,10 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileIconProvider>
-#include <QFileInfo>
 #include <QHash>
 #include <QIcon>
 #include <QLocale>
+#include <QMimeDatabase>
 
 namespace tarvik {
 
@@ -25,15 +25,27 @@ QString pageText(const char* source)
     return QCoreApplication::translate("tarvik::ResultWidget", source);
 }
 
-// Looking an icon up asks the desktop's theme; files of one kind share one.
-QIcon iconFor(const QFileInfo& info)
+// By the name alone: the provider, given a file, would look at the file system, and the
+// theme's icons go by kind anyway. Files of one kind share one.
+QIcon iconFor(const QString& name, bool present)
 {
     static QFileIconProvider provider;
+    static QMimeDatabase mimes;
     static QHash<QString, QIcon> bySuffix;
-    const QString key = info.exists() ? info.suffix().toLower() : QStringLiteral("/missing");
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString key = !present  ? QStringLiteral("/missing")
+                        : dot > 0 ? name.mid(dot + 1).toLower()
+                                  : QString();
     auto found = bySuffix.find(key);
-    if (found == bySuffix.end())
-        found = bySuffix.insert(key, provider.icon(info));
+    if (found == bySuffix.end()) {
+        QIcon icon = provider.icon(QFileIconProvider::File);
+        if (present) {
+            const QMimeType mime = mimes.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
+            icon =
+                QIcon::fromTheme(mime.iconName(), QIcon::fromTheme(mime.genericIconName(), icon));
+        }
+        found = bySuffix.insert(key, icon);
+    }
     return found.value();
 }
 
@@ -53,24 +65,28 @@ QIcon storageIcon(quint8 storage)
 
 } // namespace
 
-FileItem::FileItem(const QString& path, const FileStamp& stamp)
-    : QTreeWidgetItem(QTreeWidgetItem::Type), mPath(path), mStamp(stamp)
+FileItem::FileItem(const QString& path, const FileFacts& facts)
+    : QTreeWidgetItem(QTreeWidgetItem::Type), mPath(path), mStamp(facts.stamp),
+      mCreatedMs(facts.createdMs)
 {
     setFlags(flags() | Qt::ItemIsUserCheckable | Qt::ItemNeverHasChildren);
 }
 
+void FileItem::adopt(const FileStamp& stamp, qint64 createdMs)
+{
+    mStamp = stamp;
+    mCreatedMs = createdMs;
+    emitDataChanged();
+}
+
 QString FileItem::createdText() const
 {
-    if (!mCreatedRead) {
-        mCreatedRead = true;
-        // Birth time where the file system keeps one, else the last status change.
-        const QFileInfo info(mPath);
-        QDateTime created = info.birthTime();
-        if (!created.isValid())
-            created = info.metadataChangeTime();
-        mCreatedMs = created.isValid() ? created.toMSecsSinceEpoch() : -1;
-    }
     return mCreatedMs < 0 ? QString() : dateText(QDateTime::fromMSecsSinceEpoch(mCreatedMs));
+}
+
+QString FileItem::fileName() const
+{
+    return mPath.mid(mPath.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 QString FileItem::modifiedText() const
@@ -86,7 +102,7 @@ QVariant FileItem::data(int column, int role) const
     case Qt::EditRole:
         switch (column) {
         case 0:
-            return QFileInfo(mPath).fileName();
+            return fileName();
         case 1:
             return sizeToString(qMax<qint64>(0, mStamp.size));
         case 2:
@@ -101,7 +117,7 @@ QVariant FileItem::data(int column, int role) const
         break;
     case Qt::ToolTipRole:
         if (column == 0) {
-            const QString name = QFileInfo(mPath).fileName();
+            const QString name = fileName();
             return pageText("File: ") + name + QLatin1Char('\n') + pageText("Size: ") +
                    sizeToString(qMax<qint64>(0, mStamp.size)) + QLatin1Char('\n') +
                    pageText("Created: ") + createdText() + QLatin1Char('\n') +
@@ -112,7 +128,8 @@ QVariant FileItem::data(int column, int role) const
         break;
     case Qt::DecorationRole:
         if (column == 0)
-            return mStorage != OwnStorage ? storageIcon(mStorage) : iconFor(QFileInfo(mPath));
+            return mStorage != OwnStorage ? storageIcon(mStorage)
+                                          : iconFor(fileName(), mStamp.valid);
         break;
     case StampRole:
         if (column == 0)
@@ -142,8 +159,6 @@ void FileItem::setData(int column, int role, const QVariant& value)
     }
     if (column == 0 && role == StorageRole) {
         mStorage = quint8(value.toInt());
-        // A link is the kept copy's file, born when it was.
-        mCreatedRead = false;
         emitDataChanged();
         return;
     }
@@ -162,16 +177,21 @@ int replacedRows(const QTreeWidgetItem* group)
 
 void adoptLinkedStamp(QTreeWidgetItem* row)
 {
+    auto* linked = dynamic_cast<FileItem*>(row);
     const QTreeWidgetItem* group = row->parent();
-    const FileStamp now = FileStamp::of(row->text(3));
-    if (!group || !now.valid)
+    if (!linked || !group)
         return;
-    for (int i = 0; i < group->childCount(); ++i) {
-        const FileStamp kept = stampOf(group->child(i));
-        if (group->child(i) != row && kept.valid && kept.targetDevice == now.targetDevice &&
-            kept.targetInode == now.targetInode && kept.size == now.size &&
-            kept.modifiedNs == now.modifiedNs) {
-            row->setData(0, FileItem::StampRole, QVariant::fromValue(now));
+    const FileStamp now = FileStamp::of(linked->text(3));
+    for (int i = 0; now.valid && i < group->childCount(); ++i) {
+        const auto* kept = dynamic_cast<const FileItem*>(group->child(i));
+        if (!kept || kept == linked)
+            continue;
+        const FileStamp& was = kept->stamp();
+        if (was.valid && was.targetDevice == now.targetDevice &&
+            was.targetInode == now.targetInode && was.size == now.size &&
+            was.modifiedNs == now.modifiedNs) {
+            // A link is the kept copy's file, born when it was.
+            linked->adopt(now, kept->createdMs());
             return;
         }
     }
@@ -184,6 +204,8 @@ GroupItem::GroupItem(const QString& prefix, int number)
 
 QVariant GroupItem::data(int column, int role) const
 {
+    if (column == 0 && role == NumberRole)
+        return mNumber;
     if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole)) {
         // Set by hand, the text is the item's own again.
         const QVariant own = QTreeWidgetItem::data(column, role);

@@ -7,9 +7,10 @@
 
 namespace tarvik {
 
-// A file row of the duplicate tree. It keeps only the path, the stamp taken when the row was
-// made and the mark; its texts, tooltip and icon are made when the view asks for them, so a
-// tree of a million rows costs little more than the paths themselves. To everyone else it is a
+// A file row of the duplicate tree. It keeps only the path, the stamp and creation time the scan
+// read for it, and the mark; its texts, tooltip and icon are made from them when the view asks,
+// without a look at the file system, so a tree of a million rows costs little more than the
+// paths themselves and a stalled mount never holds the window. To everyone else it is a
 // plain item of the default type: text(3) is the full path, the stamp is its FileStampRole
 // data and the mark is its check state.
 class FileItem : public QTreeWidgetItem
@@ -23,25 +24,27 @@ public:
     // Whether the file has storage of its own, or was made to share a kept copy's.
     enum Storage { OwnStorage, SharedStorage, HardLink };
 
-    FileItem(const QString& path, const FileStamp& stamp);
+    FileItem(const QString& path, const FileFacts& facts);
 
     QVariant data(int column, int role) const override;
     void setData(int column, int role, const QVariant& value) override;
 
     const FileStamp& stamp() const { return mStamp; }
+    qint64 createdMs() const { return mCreatedMs; }
     bool marked() const { return mMarked; }
+    // The row's path now names another file, found to be as stamp says, born at createdMs.
+    void adopt(const FileStamp& stamp, qint64 createdMs);
 
 private:
     QString createdText() const;
     QString modifiedText() const;
+    QString fileName() const;
 
     QString mPath;
     FileStamp mStamp;
+    qint64 mCreatedMs;
     bool mMarked = false;
     quint8 mStorage = OwnStorage;
-    // Read from the file system the first time it is shown.
-    mutable bool mCreatedRead = false;
-    mutable qint64 mCreatedMs = 0;
 };
 
 // The stamp of a file row; invalid for a group row.
@@ -74,9 +77,13 @@ inline bool isMarked(const QTreeWidgetItem* row)
 class GroupItem : public QTreeWidgetItem
 {
 public:
+    // Item data role (column 0) holding the number the group was found under.
+    static const int NumberRole = Qt::UserRole + 2;
+
     GroupItem(const QString& prefix, int number);
 
     QVariant data(int column, int role) const override;
+    int number() const { return mNumber; }
 
 private:
     // First, so that it can sit in the padding at the end of the base class.

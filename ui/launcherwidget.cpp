@@ -34,7 +34,7 @@ LauncherWidget::LauncherWidget(QWidget* parent) : QWidget(parent)
     mLayout->addStretch(0);
 
     // The layout adopts the label.
-    mWebLinkLabel = new QLabel(QStringLiteral("© 2026 Tarvik. All rights reserved."));
+    mWebLinkLabel = new QLabel(tr("© 2026 Tarvik. All rights reserved."));
     mWebLinkLabel->setObjectName(QStringLiteral("WebLinkLabel"));
     mLayout->addWidget(mWebLinkLabel, 0, Qt::AlignHCenter);
 

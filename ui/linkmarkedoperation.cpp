@@ -10,11 +10,13 @@ QString LinkMarkedOperation::title() const
                      : tr("Replace Marked Files with Hard Links");
 }
 
-QString LinkMarkedOperation::question(const QString& files, const QString& bytes) const
+QString LinkMarkedOperation::question(int files, const QString& bytes) const
 {
-    return (sharing() ? tr("Make %1 marked files (%2) share their storage with a kept copy?")
-                      : tr("Replace %1 marked files (%2) with hard links to a kept copy?"))
-        .arg(files, bytes);
+    return (sharing() ? tr("Make %Ln marked file(s) (%1) share their storage with a kept copy?",
+                           nullptr, files)
+                      : tr("Replace %Ln marked file(s) (%1) with hard links to a kept copy?",
+                           nullptr, files))
+        .arg(bytes);
 }
 
 QString LinkMarkedOperation::promise() const
@@ -38,13 +40,14 @@ QString LinkMarkedOperation::acceptText() const
     return sharing() ? tr("Share Storage") : tr("Replace with Hard Links");
 }
 
-QString LinkMarkedOperation::everyCopyNote(const QString& groups) const
+QString LinkMarkedOperation::everyCopyNote(int groups) const
 {
-    return (sharing() ? tr("In %1 groups every file is marked: with no copy that stays to share "
-                           "with, their files stay as they are.")
-                      : tr("In %1 groups every file is marked: with no copy that stays to link "
-                           "to, their files stay as they are."))
-        .arg(groups);
+    return sharing() ? tr("In %Ln group(s) every file is marked: with no copy that stays to "
+                          "share with, their files stay as they are.",
+                          nullptr, groups)
+                     : tr("In %Ln group(s) every file is marked: with no copy that stays to link "
+                          "to, their files stay as they are.",
+                          nullptr, groups);
 }
 
 QString LinkMarkedOperation::progressText() const
@@ -53,11 +56,11 @@ QString LinkMarkedOperation::progressText() const
                      : tr("Replacing marked files with hard links...");
 }
 
-QString LinkMarkedOperation::doneText(const QString& files, const QString& bytes) const
+QString LinkMarkedOperation::doneText(int files, const QString& bytes) const
 {
-    return (sharing() ? tr("%1 files (%2) now share storage with a kept copy.")
-                      : tr("%1 files (%2) are now hard links to a kept copy."))
-        .arg(files, bytes);
+    return (sharing() ? tr("%Ln file(s) (%1) now share storage with a kept copy.", nullptr, files)
+                      : tr("%Ln file(s) (%1) are now hard links to a kept copy.", nullptr, files))
+        .arg(bytes);
 }
 
 int LinkMarkedOperation::run(const MarkedTrashTask& task, const StopCheck& stop) const

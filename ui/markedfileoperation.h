@@ -21,19 +21,19 @@ public:
 
     // The dialogs' title.
     virtual QString title() const = 0;
-    // The confirmation's question, given the number of files and their size as texts.
-    virtual QString question(const QString& files, const QString& bytes) const = 0;
+    // The confirmation's question, given the number of files and their size as text.
+    virtual QString question(int files, const QString& bytes) const = 0;
     // What the operation makes sure of before each file: the confirmation's last paragraph.
     virtual QString promise() const = 0;
     virtual QString acceptText() const = 0;
-    // Said when in some groups every file is marked, given the number of those groups as text.
-    virtual QString everyCopyNote(const QString& groups) const = 0;
+    // Said when in some groups every file is marked, given the number of those groups.
+    virtual QString everyCopyNote(int groups) const = 0;
     // The button that lets groups whose every file is marked take part too; empty where they
     // never do.
     virtual QString everyCopyText() const = 0;
     virtual QString progressText() const = 0;
-    // The summary's first line: the files done and their size, as texts.
-    virtual QString doneText(const QString& files, const QString& bytes) const = 0;
+    // The summary's first line: the number of files done and their size as text.
+    virtual QString doneText(int files, const QString& bytes) const = 0;
 
     // In the worker thread, one file at a time; touches no widget and no member that the GUI
     // thread writes. stop is asked between blocks.

@@ -12,6 +12,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace tarvik {
@@ -20,6 +21,9 @@ namespace {
 
 // A quick run shows no progress at all.
 constexpr int kProgressDelayMs = 500;
+// A modal progress dialog runs the event loop at each step; thousands of files a second need
+// not be shown one by one.
+constexpr int kProgressStepMs = 50;
 
 QMessageBox* openBox(QWidget* page, QMessageBox::Icon icon, const QString& title,
                      const QString& text)
@@ -34,8 +38,10 @@ QMessageBox* openBox(QWidget* page, QMessageBox::Icon icon, const QString& title
 MarkedFileRunner::MarkedFileRunner(std::unique_ptr<MarkedFileOperation> operation,
                                    QTreeWidget* tree, QWidget* page)
     : QObject(page), mOperation(std::move(operation)), mTree(tree), mPage(page),
-      mThreads(new WorkerThreads(this))
+      mThreads(new WorkerThreads(this)), mProgressTimer(new QTimer(this))
 {
+    mProgressTimer->setSingleShot(true);
+    connect(mProgressTimer, &QTimer::timeout, this, &MarkedFileRunner::showProgress);
 }
 
 MarkedFileRunner::~MarkedFileRunner()
@@ -90,16 +96,15 @@ void MarkedFileRunner::start()
         QMessageBox* box = openBox(mPage, QMessageBox::Information, mOperation->title(),
                                    tr("No file is marked. Tick the files to go, or use Mark."));
         box->setStandardButtons(QMessageBox::Ok);
-    box->setDefaultButton(QMessageBox::Ok);
+        box->setDefaultButton(QMessageBox::Ok);
         box->open();
         return;
     }
 
-    const QLocale locale;
-    QString text = mOperation->question(locale.toString(markedCount), compactSize(markedBytes));
+    QString text = mOperation->question(markedCount, compactSize(markedBytes));
     const QString everyCopyText = mOperation->everyCopyText();
     if (everyCopyGroups > 0)
-        text += QLatin1String("\n\n") + mOperation->everyCopyNote(locale.toString(everyCopyGroups));
+        text += QLatin1String("\n\n") + mOperation->everyCopyNote(everyCopyGroups);
     text += QLatin1String("\n\n") + mOperation->promise();
     mConfirmation = openBox(mPage, QMessageBox::Question, mOperation->title(), text);
     QPushButton* accept =
@@ -180,7 +185,10 @@ void MarkedFileRunner::fileReported(int index, int code)
             emit fileDone(planned.row);
         }
     }
-    showProgress();
+    if (mReported == mPlan.size() || mSinceShown.hasExpired(kProgressStepMs))
+        showProgress();
+    else if (!mProgressTimer->isActive())
+        mProgressTimer->start(kProgressStepMs);
 }
 
 void MarkedFileRunner::showProgress()
@@ -188,34 +196,45 @@ void MarkedFileRunner::showProgress()
     if (!mProgress || mProgress->wasCanceled())
         return;
     const QLocale locale;
-    mProgress->setLabelText(mOperation->progressText() + QLatin1Char('\n') +
-                            tr("%1 of %2 files · %3 of %4")
-                                .arg(locale.toString(mReported), locale.toString(mPlan.size()),
-                                     compactSize(mHandledBytes), compactSize(mTotalBytes)));
+    mProgress->setLabelText(
+        mOperation->progressText() + QLatin1Char('\n') +
+        tr("%1 of %Ln file(s) · %2 of %3", nullptr, mPlan.size())
+            .arg(locale.toString(mReported), compactSize(mHandledBytes), compactSize(mTotalBytes)));
     mProgress->setValue(mReported);
+    mSinceShown.start();
+}
+
+void MarkedFileRunner::closeProgress()
+{
+    // Not deleted here: a modal dialog's setValue() lets events in, among them the one that
+    // ends the run, and goes on with the dialog afterwards.
+    if (mProgress) {
+        mProgress->hide();
+        mProgress->deleteLater();
+        mProgress = nullptr;
+    }
 }
 
 void MarkedFileRunner::ended()
 {
-    delete mProgress;
+    mProgressTimer->stop();
+    closeProgress();
     mPage->setEnabled(true);
     const int notAttempted = mNotAttempted + (mPlan.size() - mReported);
     mPlan.clear();
 
-    const QLocale locale;
     QStringList lines;
-    lines << mOperation->doneText(locale.toString(mCounts.value(MarkedFileOperation::kDone)),
+    lines << mOperation->doneText(mCounts.value(MarkedFileOperation::kDone),
                                   compactSize(mDoneBytes));
     for (int code = 1; code < mCounts.size(); ++code) {
         if (mCounts[code] > 0)
-            lines << tr("%1 stayed: %2.")
-                         .arg(locale.toString(mCounts[code]), mOperation->reason(code));
+            lines << tr("%Ln stayed: %1.", nullptr, mCounts[code]).arg(mOperation->reason(code));
     }
     if (mLeftOut > 0)
-        lines << tr("%1 stayed: %2.")
-                     .arg(locale.toString(mLeftOut), tr("every copy of its group was marked"));
+        lines << tr("%Ln stayed: %1.", nullptr, mLeftOut)
+                     .arg(tr("every copy of its group was marked"));
     if (notAttempted > 0)
-        lines << tr("%1 not attempted: cancelled.").arg(locale.toString(notAttempted));
+        lines << tr("%Ln not attempted: cancelled.", nullptr, notAttempted);
     QMessageBox* box = openBox(mPage, QMessageBox::Information, mOperation->title(),
                                lines.join(QLatin1Char('\n')));
     box->setStandardButtons(QMessageBox::Ok);
@@ -231,8 +250,9 @@ void MarkedFileRunner::abandon()
         delete mConfirmation;
     }
     mThreads->stopAll();
+    mProgressTimer->stop();
     if (mProgress) {
-        delete mProgress;
+        closeProgress();
         mPage->setEnabled(true);
     }
     mPlan.clear();

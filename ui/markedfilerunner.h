@@ -2,6 +2,7 @@
 
 #include "scan/markedfileaction.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QVector>
@@ -9,6 +10,7 @@
 
 class QMessageBox;
 class QProgressDialog;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
@@ -55,6 +57,7 @@ private:
     void confirmed(bool everyCopyToo);
     void fileReported(int index, int code);
     void ended();
+    void closeProgress();
     void showProgress();
 
     std::unique_ptr<MarkedFileOperation> mOperation;
@@ -74,6 +77,8 @@ private:
     qint64 mDoneBytes = 0;
     qint64 mHandledBytes = 0;
     qint64 mTotalBytes = 0;
+    QElapsedTimer mSinceShown;
+    QTimer* mProgressTimer;
 };
 
 } // namespace tarvik

@@ -1,5 +1,6 @@
 #include "ui/resultsaver.h"
 
+#include "core/appsettings.h"
 #include "scan/duplicatefinderthread.h"
 #include "ui/fileitem.h"
 #include "ui/workerthreads.h"
@@ -54,8 +55,9 @@ GatheredResults gatherResults(const QTreeWidget* tree,
         if (groupItem->childCount() == 0)
             continue;
         ExportedGroup group;
-        // Groups are never taken out of the tree, so the place is the number in the label.
-        group.number = g;
+        // The number in the label, whatever the order shown.
+        const QVariant number = groupItem->data(0, GroupItem::NumberRole);
+        group.number = number.isValid() ? number.toInt() : g;
         group.files.reserve(groupItem->childCount());
         QVector<FileStamp> stamps;
         for (int f = 0; f < groupItem->childCount(); ++f) {
@@ -105,10 +107,12 @@ void ResultSaver::saveAs(const GatheredResults& results)
     const QStringList filters = {tr("CSV (*.csv)"), tr("JSON (*.json)"), tr("Text (*.txt)")};
     QString filter = filters.first();
     const QString path = QFileDialog::getSaveFileName(
-        mPage, tr("Save Results"), QDir::home().filePath(QStringLiteral("duplicates.csv")),
+        mPage, tr("Save Results"),
+        QDir(AppSettings::saveFolder()).filePath(QStringLiteral("duplicates.csv")),
         filters.join(QStringLiteral(";;")), &filter);
     if (path.isEmpty())
         return;
+    AppSettings::setSaveFolder(QFileInfo(path).absolutePath());
     // A suffix typed by hand says more than a filter left as it was.
     ExportFormat format;
     if (!exportFormatFromName(QFileInfo(path).suffix(), &format)) {
@@ -132,8 +136,10 @@ void ResultSaver::saveAs(const GatheredResults& results)
                 saveResults(path, withMd5s(results, stop), format, &outcome->error, stop);
         },
         [this, path, outcome] {
-            if (outcome->saved)
+            if (outcome->saved) {
+                emit saved(path);
                 return;
+            }
             // Not exec(): the page may go while the box is open.
             auto* box = new QMessageBox(
                 QMessageBox::Warning, tr("Save Results"),

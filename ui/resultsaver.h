@@ -57,6 +57,10 @@ public:
 
     void saveAs(const GatheredResults& results);
 
+signals:
+    // The results were written to path.
+    void saved(const QString& path);
+
 private:
     QWidget* mPage;
     WorkerThreads* mThreads;

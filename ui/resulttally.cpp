@@ -70,6 +70,17 @@ void ResultTally::setMarked(const void* row, qint64 size, bool marked)
     }
 }
 
+void ResultTally::setShown(int shown, int total)
+{
+    mShown = shown;
+    mShownOf = total;
+}
+
+void ResultTally::setNote(const QString& note)
+{
+    mNote = note;
+}
+
 void ResultTally::setEnded(End end, qint64 elapsedMs, const QString& failure)
 {
     mEnd = end;
@@ -79,17 +90,27 @@ void ResultTally::setEnded(End end, qint64 elapsedMs, const QString& failure)
 
 QString ResultTally::foundText() const
 {
-    const QLocale locale;
-    return tr("%1 groups, %2 duplicate files, %3 reclaimable")
-        .arg(locale.toString(mCopyGroups), locale.toString(mCopies), compactSize(mReclaimable));
+    return tr("%1, %2, %3 reclaimable")
+        .arg(tr("%Ln group(s)", nullptr, mCopyGroups),
+             tr("%Ln duplicate file(s)", nullptr, int(mCopies)), compactSize(mReclaimable));
 }
 
 QString ResultTally::marksText() const
 {
     if (mMarked.isEmpty())
         return QString();
-    return tr(" · %1 marked (%2)")
-        .arg(QLocale().toString(mMarked.size()), compactSize(mMarkedBytes));
+    return tr(" · %Ln marked (%1)", nullptr, mMarked.size()).arg(compactSize(mMarkedBytes));
+}
+
+QString ResultTally::tailText() const
+{
+    QString text = marksText();
+    if (mShown >= 0)
+        text +=
+            tr(" · %1 of %Ln group(s) shown", nullptr, mShownOf).arg(QLocale().toString(mShown));
+    if (!mNote.isEmpty())
+        text += QStringLiteral(" · ") + mNote;
+    return text;
 }
 
 QString ResultTally::cacheText(const ScanProgress& p) const
@@ -105,24 +126,24 @@ QString ResultTally::text(const ScanProgress& p, qint64 elapsedMs) const
     const QString elapsed = elapsedText(hasEnded() ? mEndMs : elapsedMs);
     switch (mEnd) {
     case End::Done:
-        return tr("Done in %1: ").arg(elapsed) + foundText() + cacheText(p) + marksText();
+        return tr("Done in %1: ").arg(elapsed) + foundText() + cacheText(p) + tailText();
     case End::Stopped:
-        return tr("Stopped after %1: ").arg(elapsed) + foundText() + cacheText(p) + marksText();
+        return tr("Stopped after %1: ").arg(elapsed) + foundText() + cacheText(p) + tailText();
     case End::Failed:
         return tr("Failed after %1: %2: ").arg(elapsed, mFailure) + foundText() + cacheText(p) +
-               marksText();
+               tailText();
     case End::Running:
         break;
     }
     const QLocale locale;
-    return tr("Listed %1 files (%2) · compared %3 of %4 (%5 of %6) · found %7 groups, %8 "
-              "duplicate files · %9")
-               .arg(locale.toString(p.filesListed.load()), compactSize(p.bytesListed.load()),
-                    locale.toString(p.filesCompared.load()),
+    return tr("Listed %1 (%2) · compared %3 of %4 (%5 of %6) · found %7, %8 · %9")
+               .arg(tr("%Ln file(s)", nullptr, int(p.filesListed.load())),
+                    compactSize(p.bytesListed.load()), locale.toString(p.filesCompared.load()),
                     locale.toString(p.filesToCompare.load()), compactSize(p.bytesCompared.load()),
-                    compactSize(p.bytesToCompare.load()), locale.toString(p.groups.load()),
-                    locale.toString(p.duplicates.load()), elapsed) +
-           cacheText(p) + marksText();
+                    compactSize(p.bytesToCompare.load()),
+                    tr("%Ln group(s)", nullptr, int(p.groups.load())),
+                    tr("%Ln duplicate file(s)", nullptr, int(p.duplicates.load())), elapsed) +
+           cacheText(p) + tailText();
 }
 
 } // namespace tarvik

@@ -32,6 +32,11 @@ public:
     // A file row's mark; telling the same state twice counts once.
     void setMarked(const void* row, qint64 size, bool marked);
 
+    // While a filter narrows the tree: shown of total groups; shown < 0 when none does.
+    void setShown(int shown, int total);
+    // Said at the end of the line until the next reset, or until replaced; empty for nothing.
+    void setNote(const QString& note);
+
     // From here on the line says how the scan ended, elapsedMs after it began.
     void setEnded(End end, qint64 elapsedMs, const QString& failure = QString());
     bool hasEnded() const { return mEnd != End::Running; }
@@ -50,6 +55,8 @@ private:
     QString marksText() const;
     // How many files the digest cache spared reading, once there are any.
     QString cacheText(const ScanProgress& p) const;
+    // What follows the figures: the marks, the groups shown, the note.
+    QString tailText() const;
 
     int mCopyGroups = 0;
     qint64 mCopies = 0;
@@ -60,6 +67,9 @@ private:
     End mEnd = End::Running;
     qint64 mEndMs = 0;
     QString mFailure;
+    int mShown = -1;
+    int mShownOf = 0;
+    QString mNote;
 };
 
 } // namespace tarvik

@@ -1,5 +1,6 @@
 #include "ui/resultwidget.h"
 
+#include "core/appsettings.h"
 #include "core/filestamp.h"
 #include "core/trash.h"
 #include "scan/duplicateevent.h"
@@ -7,19 +8,25 @@
 #include "ui/linkmarkedmenu.h"
 #include "ui/markedfilerunner.h"
 #include "ui/markmenu.h"
+#include "ui/pathdelegate.h"
 #include "ui/resultsaver.h"
 #include "ui/rowfeeder.h"
+#include "ui/rowremover.h"
+#include "ui/sortmenu.h"
 #include "ui/toolbar.h"
 #include "ui/toolmenu.h"
 #include "ui/trashmarkedoperation.h"
 #include "ui/treewidget.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMovie>
 #include <QScopedPointer>
@@ -35,6 +42,11 @@ namespace {
 
 // How often the status line follows a running scan.
 constexpr int kStatusRefreshMs = 250;
+// The pause in typing after which the filter applies.
+constexpr int kFilterPauseMs = 300;
+// Columns but the last, which takes the rest: sized so that at the window's first width of
+// 480 px the path shows too.
+constexpr int kColumnWidths[] = {160, 76, 92};
 
 } // namespace
 
@@ -89,6 +101,13 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
     connect(mSaveResultsButton, SIGNAL(clicked()), this, SLOT(onPressSaveResultsButton()));
     mToolBarLayout->addWidget(mSaveResultsButton, 0, Qt::AlignLeft);
 
+    mSortButton = makeToolButton(mToolBar, QStringLiteral("SortButton"), tr("Sort"));
+    mSortButton->setPopupMode(QToolButton::InstantPopup);
+    mSortMenu = new SortMenu(mSortButton);
+    mSortButton->setMenu(mSortMenu);
+    connect(mSortMenu, SIGNAL(orderChosen()), this, SLOT(arrange()));
+    mToolBarLayout->addWidget(mSortButton, 0, Qt::AlignLeft);
+
     mToolBarLayout->addStretch(0);
 
     // Not parented: the page deletes it itself.
@@ -114,6 +133,18 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
     connect(mMenuButton, SIGNAL(clicked()), this, SLOT(onPressMenuButton()));
     mToolBarLayout->addWidget(mMenuButton, 0, Qt::AlignRight);
 
+    // A row of its own: the tool bar has no room for it at the window's first width.
+    mFilterEdit = new QLineEdit(this);
+    mFilterEdit->setObjectName(QStringLiteral("ResultFilterEdit"));
+    mFilterEdit->setPlaceholderText(tr("Filter by path"));
+    mFilterEdit->setClearButtonEnabled(true);
+    mLayout->addWidget(mFilterEdit, 0);
+    mFilterTimer = new QTimer(this);
+    mFilterTimer->setSingleShot(true);
+    mFilterTimer->setInterval(kFilterPauseMs);
+    connect(mFilterEdit, SIGNAL(textChanged(QString)), mFilterTimer, SLOT(start()));
+    connect(mFilterTimer, SIGNAL(timeout()), this, SLOT(arrange()));
+
     mTreeWidget = new TreeWidget(this);
     mTreeWidget->setObjectName(QStringLiteral("DuplicateViewWidgte"));
     connect(mTreeWidget, SIGNAL(itemDoubleClicked(QTreeWidgetItem*, int)), this,
@@ -125,8 +156,8 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
             SLOT(onCustomContextMenuRequested(const QPoint&)));
     mTreeWidget->setHeaderLabels(QStringList()
                                  << tr("Name") << tr("Size") << tr("Create") << tr("Location"));
-    mTreeWidget->setColumnWidth(0, 200);
     mTreeWidget->setUniformRowHeights(true);
+    setUpColumns();
     connect(mTreeWidget, SIGNAL(itemChanged(QTreeWidgetItem*, int)), this,
             SLOT(onItemChanged(QTreeWidgetItem*, int)));
     mLayout->addWidget(mTreeWidget, 0);
@@ -144,13 +175,15 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
 
     mFeeder = new RowFeeder(mTreeWidget, &mTally, tr("Duplicate group #"), this);
     connect(mFeeder, SIGNAL(drained()), this, SLOT(showEnd()));
+    mRemover = new RowRemover(mTreeWidget, &mTally, this);
+    mArranger = new GroupArranger(mTreeWidget);
 
     mTrashMarked =
         new MarkedFileRunner(std::make_unique<TrashMarkedOperation>(), mTreeWidget, this);
     connect(mTrashMarkedButton, SIGNAL(clicked()), mTrashMarked, SLOT(start()));
     connect(mTrashMarked, SIGNAL(fileDone(QTreeWidgetItem*)), this,
             SLOT(removeFileRow(QTreeWidgetItem*)));
-    connect(mTrashMarked, SIGNAL(finished()), this, SLOT(refreshStatus()));
+    connect(mTrashMarked, SIGNAL(finished()), this, SLOT(markedFilesDone()));
 
     mLinkMarkedMenu = new LinkMarkedMenu(mTreeWidget, this, mLinkMarkedButton);
     mLinkMarkedButton->setMenu(mLinkMarkedMenu);
@@ -159,12 +192,15 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
     connect(mLinkMarkedMenu, SIGNAL(finished()), this, SLOT(refreshStatus()));
 
     mSaver = new ResultSaver(this);
+    connect(mSaver, SIGNAL(saved(QString)), this, SLOT(resultsSaved(QString)));
 
     // Until a scan has ended there is nothing to act on, and the stop shows only during one.
     mStopButton->setVisible(false);
     mTrashMarkedButton->setVisible(false);
     mLinkMarkedButton->setVisible(false);
     mSaveResultsButton->setVisible(false);
+    mSortButton->setVisible(false);
+    mFilterEdit->setEnabled(false);
 
     // Replaced, unstarted, by the first startScan.
     mThread = new DuplicateFinderThread(this);
@@ -175,6 +211,9 @@ ResultWidget::~ResultWidget()
     mTrashMarked->abandon();
     mLinkMarkedMenu->abandon();
     endThread();
+    // The groups a filter left out are not the tree's to delete.
+    mArranger->release(mFeeder->groupsFound());
+    delete mArranger;
     delete mSpinnerMovie;
 }
 
@@ -207,6 +246,8 @@ void ResultWidget::resetScan()
     // Its rows are about to go.
     mTrashMarked->abandon();
     mLinkMarkedMenu->abandon();
+    mRemover->discard();
+    mArranger->release(mFeeder->groupsFound());
     mFeeder->reset();
     endThread();
     mStopPressed = false;
@@ -236,7 +277,8 @@ bool ResultWidget::event(QEvent* event)
 {
     if (int(event->type()) == DuplicateEvent::eventType) {
         const auto* duplicate = static_cast<DuplicateEvent*>(event);
-        mFeeder->enqueue(duplicate->groupId(), duplicate->firstPath(), duplicate->duplicatePath());
+        mFeeder->enqueue(duplicate->groupId(), duplicate->firstPath(), duplicate->duplicatePath(),
+                         duplicate->firstFacts(), duplicate->duplicateFacts());
         return true;
     }
     return QWidget::event(event);
@@ -271,20 +313,42 @@ void ResultWidget::onPressFileRemoveButton()
         return;
     if (trashIfUnchanged(item->text(3), seen.value<FileStamp>()) != TrashOutcome::Moved)
         return;
-    removeFileRow(item);
+    mRemover->removeNow(item);
+    if (mTally.hasEnded())
+        refreshStatus();
 }
 
 void ResultWidget::removeFileRow(QTreeWidgetItem* item)
 {
-    QTreeWidgetItem* group = item->parent();
-    if (!group)
-        return;
-    mTally.fileRemoved(item, stampOf(item).size, group->childCount(), replacedRows(group));
-    group->removeChild(item);
-    delete item;
-    mFeeder->rowRemoved();
-    if (mTally.hasEnded())
-        refreshStatus();
+    mRemover->removeSoon(item);
+}
+
+void ResultWidget::markedFilesDone()
+{
+    mRemover->flush();
+    refreshStatus();
+}
+
+void ResultWidget::arrange()
+{
+    mFilterTimer->stop();
+    if (!mTally.hasEnded())
+        return; // applied when the scan ends
+    mRemover->flush();
+    mArranger->setOrder(mSortMenu->order());
+    mArranger->setFilter(mFilterEdit->text());
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    mArranger->apply(mFeeder->groupsFound());
+    QApplication::restoreOverrideCursor();
+    mTally.setShown(mArranger->filter().isEmpty() ? -1 : mArranger->shownCount(),
+                    mFeeder->groupsFound().size());
+    refreshStatus();
+}
+
+void ResultWidget::resultsSaved(const QString& path)
+{
+    mTally.setNote(tr("saved to %1").arg(QDir::toNativeSeparators(path)));
+    refreshStatus();
 }
 
 void ResultWidget::replaceFileRow(QTreeWidgetItem* item, int storage)
@@ -372,6 +436,9 @@ void ResultWidget::showEnd()
                     : mStopPressed     ? ResultTally::End::Stopped
                                        : ResultTally::End::Done,
                     elapsed, failure);
+    if (!mArranger->isPlain() || mSortMenu->order() != GroupOrder::Found ||
+        !mFilterEdit->text().isEmpty())
+        arrange();
     refreshStatus();
 }
 
@@ -411,6 +478,39 @@ void ResultWidget::setScanning(bool scanning)
     mTrashMarkedButton->setVisible(!scanning);
     mLinkMarkedButton->setVisible(!scanning);
     mSaveResultsButton->setVisible(!scanning);
+    mSortButton->setVisible(!scanning);
+    mFilterEdit->setEnabled(!scanning);
+}
+
+void ResultWidget::setUpColumns()
+{
+    // A long path keeps both ends, where what tells copies apart usually is.
+    mTreeWidget->setItemDelegateForColumn(3, new MiddleElideDelegate(mTreeWidget));
+    QHeaderView* header = mTreeWidget->header();
+    header->setStretchLastSection(true);
+    const QList<int> remembered = AppSettings::resultColumnWidths();
+    const int count = int(sizeof(kColumnWidths) / sizeof(kColumnWidths[0]));
+    for (int c = 0; c < count; ++c)
+        mTreeWidget->setColumnWidth(c, remembered.size() == count ? remembered.at(c)
+                                                                  : kColumnWidths[c]);
+    mColumnsTimer = new QTimer(this);
+    mColumnsTimer->setSingleShot(true);
+    mColumnsTimer->setInterval(500);
+    connect(mColumnsTimer, SIGNAL(timeout()), this, SLOT(saveColumnWidths()));
+    // Nothing here sizes them after this: a change is the user's. The last one follows the
+    // window.
+    connect(header, &QHeaderView::sectionResized, this, [this, count](int column) {
+        if (column < count)
+            mColumnsTimer->start();
+    });
+}
+
+void ResultWidget::saveColumnWidths()
+{
+    QList<int> widths;
+    for (int c = 0; c < int(sizeof(kColumnWidths) / sizeof(kColumnWidths[0])); ++c)
+        widths.append(mTreeWidget->columnWidth(c));
+    AppSettings::setResultColumnWidths(widths);
 }
 
 void ResultWidget::onItemChanged(QTreeWidgetItem* item, int column)

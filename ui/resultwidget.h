@@ -2,6 +2,7 @@
 
 #include "scan/scanoptions.h"
 #include "ui/fileitem.h"
+#include "ui/grouparranger.h"
 #include "ui/resulttally.h"
 
 #include <QElapsedTimer>
@@ -13,6 +14,7 @@ class QEvent;
 class QFrame;
 class QHBoxLayout;
 class QLabel;
+class QLineEdit;
 class QMovie;
 class QPoint;
 class QTimer;
@@ -28,6 +30,8 @@ class MarkedFileRunner;
 class MarkMenu;
 class ResultSaver;
 class RowFeeder;
+class RowRemover;
+class SortMenu;
 class ToolMenu;
 class TreeWidget;
 
@@ -73,12 +77,17 @@ private slots:
     void onItemChanged(QTreeWidgetItem* item, int column);
     void removeFileRow(QTreeWidgetItem* item);
     void replaceFileRow(QTreeWidgetItem* item, int storage);
+    void markedFilesDone();
     void showEnd();
+    void arrange();
+    void resultsSaved(const QString& path);
+    void saveColumnWidths();
 
 private:
     void resetScan();
     void endThread();
     void setScanning(bool scanning);
+    void setUpColumns();
 
     QVBoxLayout* mLayout;
     QStringList mFolders;
@@ -95,6 +104,11 @@ private:
     QToolButton* mLinkMarkedButton;
     LinkMarkedMenu* mLinkMarkedMenu;
     QToolButton* mSaveResultsButton;
+    QToolButton* mSortButton;
+    SortMenu* mSortMenu;
+    QLineEdit* mFilterEdit;
+    QTimer* mFilterTimer;
+    QTimer* mColumnsTimer;
     QToolButton* mMenuButton;
     ToolMenu* mToolMenu;
     QMovie* mSpinnerMovie;
@@ -108,6 +122,8 @@ private:
 
     ResultTally mTally;
     RowFeeder* mFeeder;
+    RowRemover* mRemover;
+    GroupArranger* mArranger;
     MarkedFileRunner* mTrashMarked;
     ResultSaver* mSaver;
     QElapsedTimer mScanClock;

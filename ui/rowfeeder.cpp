@@ -2,7 +2,6 @@
 
 #include "ui/rowfeeder.h"
 
-#include "core/filestamp.h"
 #include "ui/fileitem.h"
 #include "ui/resulttally.h"
 #include "ui/treewidget.h"
@@ -34,9 +33,10 @@ RowFeeder::RowFeeder(TreeWidget* tree, ResultTally* tally, const QString& groupT
 }
 
 void RowFeeder::enqueue(const QUuid& groupId, const QString& firstPath,
-                        const QString& duplicatePath)
+                        const QString& duplicatePath, const FileFacts& firstFacts,
+                        const FileFacts& duplicateFacts)
 {
-    mPending.enqueue({groupId, firstPath, duplicatePath});
+    mPending.enqueue({groupId, firstPath, duplicatePath, firstFacts, duplicateFacts});
     if (!mPendingTimer->isActive())
         mPendingTimer->start();
 }
@@ -45,6 +45,7 @@ void RowFeeder::reset()
 {
     mTree->clear();
     mGroupItems.clear();
+    mGroupsFound.clear();
     mPending.clear();
     mPendingTimer->stop();
     mLayoutTimer->stop();
@@ -96,31 +97,32 @@ void RowFeeder::layOutTree()
     mSinceLayout.start();
 }
 
-void RowFeeder::rowRemoved()
+bool RowFeeder::isFeeding() const
 {
-    if (mPendingTimer->isActive() || mLayoutTimer->isActive())
-        mTree->layoutNow();
+    return mPendingTimer->isActive() || mLayoutTimer->isActive();
 }
 
 void RowFeeder::add(const Duplicate& duplicate)
 {
     QTreeWidgetItem* groupItem = mGroupItems.value(duplicate.groupId, nullptr);
     if (groupItem) {
-        addFileItem(groupItem, duplicate.duplicatePath);
+        addFileItem(groupItem, duplicate.duplicatePath, duplicate.duplicateFacts);
         return;
     }
     // Numbered by the groups before it; filled before it joins the tree, which then shows it
     // expanded in one step.
     groupItem = new GroupItem(mGroupText, mGroupItems.size());
     mGroupItems.insert(duplicate.groupId, groupItem);
-    addFileItem(groupItem, duplicate.firstPath);
-    addFileItem(groupItem, duplicate.duplicatePath);
+    mGroupsFound.append(groupItem);
+    addFileItem(groupItem, duplicate.firstPath, duplicate.firstFacts);
+    addFileItem(groupItem, duplicate.duplicatePath, duplicate.duplicateFacts);
     mTree->appendExpanded(groupItem);
 }
 
-FileItem* RowFeeder::addFileItem(QTreeWidgetItem* groupItem, const QString& path)
+FileItem* RowFeeder::addFileItem(QTreeWidgetItem* groupItem, const QString& path,
+                                 const FileFacts& facts)
 {
-    auto* item = new FileItem(path, FileStamp::of(path));
+    auto* item = new FileItem(path, facts);
     mTally->fileAdded(item->stamp().size, groupItem->childCount());
     groupItem->addChild(item);
     return item;

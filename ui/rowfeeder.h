@@ -1,11 +1,14 @@
 #pragma once
 
+#include "core/filestamp.h"
+
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QQueue>
 #include <QString>
 #include <QUuid>
+#include <QVector>
 
 class QTimer;
 class QTreeWidgetItem;
@@ -29,7 +32,10 @@ public:
     // groupText is the group rows' label before their number.
     RowFeeder(TreeWidget* tree, ResultTally* tally, const QString& groupText, QObject* parent);
 
-    void enqueue(const QUuid& groupId, const QString& firstPath, const QString& duplicatePath);
+    // The facts are what the scan read of each file; a first file's are used only in a group's
+    // first duplicate.
+    void enqueue(const QUuid& groupId, const QString& firstPath, const QString& duplicatePath,
+                 const FileFacts& firstFacts, const FileFacts& duplicateFacts);
 
     // Empties the queue, the tree and the map: the next group is numbered 0 again.
     void reset();
@@ -40,11 +46,12 @@ public:
     // Lays the tree out now, whatever the pace.
     void layOutNow();
 
-    // A row was taken out of the tree: Qt forgets the whole layout then, and a held tree
-    // would show nothing until its next layout.
-    void rowRemoved();
+    // Whether rows are still being added or laid out.
+    bool isFeeding() const;
 
     const QHash<QUuid, QTreeWidgetItem*>& groupItems() const { return mGroupItems; }
+    // Every group row made since the reset, in the order found: its place is its number.
+    const QVector<QTreeWidgetItem*>& groupsFound() const { return mGroupsFound; }
 
 signals:
     void drained();
@@ -59,15 +66,18 @@ private:
         QUuid groupId;
         QString firstPath;
         QString duplicatePath;
+        FileFacts firstFacts;
+        FileFacts duplicateFacts;
     };
 
     void add(const Duplicate& duplicate);
-    FileItem* addFileItem(QTreeWidgetItem* groupItem, const QString& path);
+    FileItem* addFileItem(QTreeWidgetItem* groupItem, const QString& path, const FileFacts& facts);
 
     TreeWidget* mTree;
     ResultTally* mTally;
     QString mGroupText;
     QHash<QUuid, QTreeWidgetItem*> mGroupItems;
+    QVector<QTreeWidgetItem*> mGroupsFound;
     QQueue<Duplicate> mPending;
     QTimer* mPendingTimer;
     QTimer* mLayoutTimer;

@@ -22,9 +22,9 @@ QString TrashMarkedOperation::title() const
     return tr("Trash Marked Files");
 }
 
-QString TrashMarkedOperation::question(const QString& files, const QString& bytes) const
+QString TrashMarkedOperation::question(int files, const QString& bytes) const
 {
-    return tr("Move %1 marked files (%2) to the trash?").arg(files, bytes);
+    return tr("Move %Ln marked file(s) (%1) to the trash?", nullptr, files).arg(bytes);
 }
 
 QString TrashMarkedOperation::promise() const
@@ -38,11 +38,11 @@ QString TrashMarkedOperation::acceptText() const
     return tr("Move to Trash");
 }
 
-QString TrashMarkedOperation::everyCopyNote(const QString& groups) const
+QString TrashMarkedOperation::everyCopyNote(int groups) const
 {
-    return tr("In %1 groups every file is marked: those groups would lose every copy, so their "
-              "files stay unless you choose to trash them too.")
-        .arg(groups);
+    return tr("In %Ln group(s) every file is marked: those groups would lose every copy, so "
+              "their files stay unless you choose to trash them too.",
+              nullptr, groups);
 }
 
 QString TrashMarkedOperation::everyCopyText() const
@@ -55,9 +55,9 @@ QString TrashMarkedOperation::progressText() const
     return tr("Moving marked files to the trash...");
 }
 
-QString TrashMarkedOperation::doneText(const QString& files, const QString& bytes) const
+QString TrashMarkedOperation::doneText(int files, const QString& bytes) const
 {
-    return tr("%1 files (%2) went to the trash.").arg(files, bytes);
+    return tr("%Ln file(s) (%1) went to the trash.", nullptr, files).arg(bytes);
 }
 
 int TrashMarkedOperation::run(const MarkedTrashTask& task, const StopCheck& stop) const

@@ -14,13 +14,13 @@ class TrashMarkedOperation : public MarkedFileOperation
 
 public:
     QString title() const override;
-    QString question(const QString& files, const QString& bytes) const override;
+    QString question(int files, const QString& bytes) const override;
     QString promise() const override;
     QString acceptText() const override;
-    QString everyCopyNote(const QString& groups) const override;
+    QString everyCopyNote(int groups) const override;
     QString everyCopyText() const override;
     QString progressText() const override;
-    QString doneText(const QString& files, const QString& bytes) const override;
+    QString doneText(int files, const QString& bytes) const override;
     int run(const MarkedTrashTask& task, const StopCheck& stop) const override;
     int reasonCount() const override;
     QString reason(int code) const override;

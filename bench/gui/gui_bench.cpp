@@ -3,12 +3,20 @@
 // every row is in the tree, how long the GUI thread went without getting back to its event
 // loop (the gaps between the ticks of a 10 ms timer) and the peak memory.
 //
-//   bench_gui [--files N] [--seed S] [--keep] [FOLDER]
+//   bench_gui [--files N] [--seed S] [--keep] [--delete N] [--sort] [--filter TEXT]...
+//             [--trash] [FOLDER]
+//
+// After the scan it can act as a user would and time that too (actions.cpp): --delete N rows
+// one by one (and, while the scan runs, one a second), --sort in every order, --filter by each
+// TEXT, and last --trash: Trash Marked after "Mark All but the Oldest", which moves files to a
+// trash inside the bench's own temporary home (on the tree's file system when both are under
+// /tmp): give it a copy (cp -al) of a tree you want to keep.
 //
 // Without FOLDER the tree is made afresh, with a fixed seed, in a temporary folder; with
 // FOLDER an existing tree is scanned (bench/run_bench.py makes the million-file tree L) and
 // the rows are checked against what the engine reported instead.
 
+#include "actions.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "scan/duplicatefinderthread.h"
@@ -24,6 +32,7 @@
 #include <QLabel>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -126,6 +135,10 @@ int main(int argc, char* argv[])
     qint64 count = 100000;
     quint32 seed = 20260601;
     bool keep = false;
+    bool trash = false;
+    bool sort = false;
+    int deletes = 0;
+    QStringList filters;
     QString folder;
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
@@ -135,6 +148,14 @@ int main(int argc, char* argv[])
             seed = args[++i].toUInt();
         else if (args[i] == QLatin1String("--keep"))
             keep = true;
+        else if (args[i] == QLatin1String("--trash"))
+            trash = true;
+        else if (args[i] == QLatin1String("--sort"))
+            sort = true;
+        else if (args[i] == QLatin1String("--delete") && i + 1 < args.size())
+            deletes = args[++i].toInt();
+        else if (args[i] == QLatin1String("--filter") && i + 1 < args.size())
+            filters << args[++i];
         else
             folder = args[i];
     }
@@ -204,7 +225,21 @@ int main(int argc, char* argv[])
     });
     // Done when the thread has ended and the page has heard of it (the text is hidden).
     QTimer watcher;
+    int watched = 0;
+    std::vector<double> deletesDuring;
     QObject::connect(&watcher, &QTimer::timeout, [&]() {
+        // A row deleted now and then while results pour in.
+        if (deletes > 0 && ++watched % 20 == 0 && treeWidget->topLevelItemCount() > 100 &&
+            scanning->isVisible()) {
+            QTreeWidgetItem* group = treeWidget->topLevelItem(treeWidget->topLevelItemCount() / 2);
+            if (group->childCount() > 2) {
+                treeWidget->setCurrentItem(group->child(group->childCount() - 1));
+                QElapsedTimer one;
+                one.start();
+                QTest::keyClick(treeWidget, Qt::Key_Delete);
+                deletesDuring.push_back(one.nsecsElapsed() / 1e6);
+            }
+        }
         auto* thread = result->findChild<tarvik::DuplicateFinderThread*>();
         if (thread && thread->isFinished() && scanning->isHidden()) {
             finished = true;
@@ -261,5 +296,17 @@ int main(int argc, char* argv[])
         complete = complete && groups == tree.groups && rows == tree.groupedFiles;
     std::printf("every group in the tree: %s\n", complete ? "yes" : "NO");
     std::printf("longest gap under 100 ms: %s\n", longest < 100000000 ? "yes" : "NO");
-    return complete ? 0 : 1;
+    if (!deletesDuring.empty()) {
+        std::sort(deletesDuring.begin(), deletesDuring.end());
+        std::printf("delete one row during the scan (%zu rows): longest %.1f ms, median %.1f ms\n",
+                    deletesDuring.size(), deletesDuring.back(),
+                    deletesDuring[deletesDuring.size() / 2]);
+    }
+    if (deletes > 0)
+        benchDelete(result, treeWidget, deletes, "after the scan");
+    if (sort || !filters.isEmpty())
+        benchSortAndFilter(result, treeWidget, filters);
+    if (trash && !benchTrashMarked(result, treeWidget))
+        return 1;
+    return complete || deletes > 0 ? 0 : 1;
 }

@@ -232,6 +232,15 @@ def glyph_save(m):
     m.polyline([(16, 36), (16, 48), (48, 48), (48, 36)], 6.5)
 
 
+def glyph_sort(m):
+    # three bars, longest on top (the biggest first), and an arrow down beside them
+    m.line(14, 18, 38, 18, 6)
+    m.line(14, 32, 32, 32, 6)
+    m.line(14, 46, 26, 46, 6)
+    m.line(47, 15, 47, 45, 6)
+    m.polyline([(40, 39), (47, 47), (54, 39)], 6)
+
+
 def glyph_options(m):
     # sliders: thinner than the menu's bars, each with a knob cut free of its track
     for y, x in ((20, 40), (32, 24), (44, 34)):
@@ -254,6 +263,7 @@ ICONS = [
     ("trash_marked", glyph_trash_marked, True),
     ("link_marked", glyph_link_marked, True),
     ("save", glyph_save, True),
+    ("sort", glyph_sort, True),
     ("options", glyph_options, False),
 ]
 

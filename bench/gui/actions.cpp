@@ -1,0 +1,178 @@
+#include "actions.h"
+
+#include "gapmeter.h"
+#include "ui/treewidget.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
+#include <cstdio>
+
+namespace {
+
+double msSince(const QElapsedTimer& clock)
+{
+    return clock.nsecsElapsed() / 1e6;
+}
+
+// The window's thread's own time: on a loaded machine the wall time also counts the time the
+// thread waited for a processor.
+struct CpuClock
+{
+    qint64 begin = GapMeter::threadCpuNs();
+    double ms() const { return (GapMeter::threadCpuNs() - begin) / 1e6; }
+};
+
+int fileRows(const tarvik::TreeWidget* tree)
+{
+    int rows = 0;
+    for (int g = 0; g < tree->topLevelItemCount(); ++g)
+        rows += tree->topLevelItem(g)->childCount();
+    return rows;
+}
+
+// The open message box of the page whose text holds part, or null.
+QMessageBox* boxSaying(QWidget* page, const char* part)
+{
+    for (QMessageBox* box : page->findChildren<QMessageBox*>()) {
+        if (box->isVisible() && box->text().contains(QLatin1String(part)))
+            return box;
+    }
+    return nullptr;
+}
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+} // namespace
+
+bool benchTrashMarked(QWidget* page, tarvik::TreeWidget* tree)
+{
+    auto* rule = page->findChild<QAction*>(QStringLiteral("MarkAllButOldestAction"));
+    auto* button = page->findChild<QAbstractButton*>(QStringLiteral("TrashMarkedButton"));
+    if (!rule || !button) {
+        std::printf("trash marked: not on this page\n");
+        return false;
+    }
+    const int before = fileRows(tree);
+    QElapsedTimer marking;
+    marking.start();
+    rule->trigger();
+    std::printf("mark all but the oldest: %.1f ms\n", msSince(marking));
+    button->click();
+    QMessageBox* question = nullptr;
+    if (!waitFor([&] { return (question = boxSaying(page, "?")) != nullptr; }, 10000)) {
+        std::printf("trash marked: no confirmation\n");
+        return false;
+    }
+    QAbstractButton* accept = nullptr;
+    for (QAbstractButton* b : question->buttons()) {
+        if (b->text() == QLatin1String("Move to Trash"))
+            accept = b;
+    }
+    GapMeter gaps;
+    gaps.start();
+    QElapsedTimer clock;
+    clock.start();
+    accept->click();
+    QMessageBox* summary = nullptr;
+    // Hours before this round of work on the million-file tree: give up after a while.
+    const int limitMs = qEnvironmentVariableIntValue("BENCH_TRASH_LIMIT_S") * 1000;
+    const bool ended = waitFor([&] { return (summary = boxSaying(page, "went to")) != nullptr; },
+                               limitMs > 0 ? limitMs : 600000);
+    const double took = msSince(clock);
+    // Rows of the files moved that were still waiting leave as the summary shows.
+    QCoreApplication::processEvents();
+    gaps.stop();
+    const int after = fileRows(tree);
+    if (!ended) {
+        std::printf("trash marked: no summary after %.1f s, %d rows gone\n", took / 1000,
+                    before - fileRows(tree));
+        gaps.print("trash marked (unfinished):");
+        return false;
+    }
+    std::printf("trash marked: %.2f s from the confirmation to the summary; %d file rows "
+                "before, %d after (%s)\n",
+                took / 1000, before, after,
+                qPrintable(summary->text().replace(QLatin1Char('\n'), QLatin1String(" / "))));
+    gaps.print("trash marked:");
+    summary->close();
+    return true;
+}
+
+void benchDelete(QWidget* page, tarvik::TreeWidget* tree, int count, const char* when)
+{
+    Q_UNUSED(page)
+    std::vector<double> times;
+    std::vector<double> cpuTimes;
+    const int groups = tree->topLevelItemCount();
+    for (int i = 0; i < count && groups > 0; ++i) {
+        QTreeWidgetItem* group = tree->topLevelItem(int(qint64(groups - 1) * i / qMax(1, count)));
+        if (group->childCount() < 2)
+            continue;
+        QTreeWidgetItem* row = group->child(group->childCount() - 1);
+        tree->setCurrentItem(row);
+        QElapsedTimer clock;
+        clock.start();
+        const CpuClock cpu;
+        QTest::keyClick(tree, Qt::Key_Delete);
+        times.push_back(msSince(clock));
+        cpuTimes.push_back(cpu.ms());
+        QCoreApplication::processEvents();
+    }
+    std::sort(times.begin(), times.end());
+    std::sort(cpuTimes.begin(), cpuTimes.end());
+    if (times.empty())
+        return;
+    std::printf("delete one row %s (%zu rows): longest %.1f ms, median %.1f ms (on the "
+                "processor: longest %.1f ms, median %.1f ms)\n",
+                when, times.size(), times.back(), times[times.size() / 2], cpuTimes.back(),
+                cpuTimes[cpuTimes.size() / 2]);
+}
+
+void benchSortAndFilter(QWidget* page, tarvik::TreeWidget* tree, const QStringList& filters)
+{
+    const char* orders[] = {"SortByWasteAction", "SortBySizeAction", "SortByCopiesAction",
+                            "SortByPathAction", "SortByFoundAction"};
+    for (const char* name : orders) {
+        auto* action = page->findChild<QAction*>(QLatin1String(name));
+        if (!action) {
+            std::printf("sort: not on this page\n");
+            break;
+        }
+        QElapsedTimer clock;
+        clock.start();
+        const CpuClock cpu;
+        action->trigger();
+        std::printf("sort %s: %.1f ms (%.1f ms on the processor), %d groups\n", name,
+                    msSince(clock), cpu.ms(), tree->topLevelItemCount());
+        QCoreApplication::processEvents();
+    }
+    auto* edit = page->findChild<QLineEdit*>(QStringLiteral("ResultFilterEdit"));
+    if (!edit) {
+        std::printf("filter: not on this page\n");
+        return;
+    }
+    for (const QString& text : filters + QStringList(QString())) {
+        edit->setText(text);
+        QElapsedTimer clock;
+        clock.start();
+        const CpuClock cpu;
+        QMetaObject::invokeMethod(page, "arrange");
+        std::printf("filter \"%s\": %.1f ms (%.1f ms on the processor), %d groups shown\n",
+                    qPrintable(text), msSince(clock), cpu.ms(), tree->topLevelItemCount());
+        QCoreApplication::processEvents();
+    }
+}
