@@ -34,7 +34,7 @@ size_t slotOf(quint64 device, quint64 inode, size_t mask)
 
 } // namespace
 
-bool stampOf(const char* path, FileStamp* stamp)
+bool stampOf(const char* path, CacheStamp* stamp)
 {
 #ifdef Q_OS_UNIX
     struct stat st;
@@ -178,7 +178,7 @@ bool ScanCache::keepsStamps(quint64 device, const char* path)
     return keeps;
 }
 
-quint32 ScanCache::track(const FileStamp& stamp, const char* pathOnDevice)
+quint32 ScanCache::track(const CacheStamp& stamp, const char* pathOnDevice)
 {
     if (!keepsStamps(stamp.device, pathOnDevice))
         return 0;
@@ -344,7 +344,7 @@ bool ScanCache::saveNow()
         return false;
     }
     // Another scan may have saved since this one read: keep what it learnt too.
-    FileStamp now;
+    CacheStamp now;
     const bool exists = stampOf(QFile::encodeName(path).constData(), &now);
     if (exists &&
         (now.inode != mRead.inode || now.device != mRead.device || now.size != mRead.size ||

@@ -20,7 +20,7 @@
 namespace tarvik {
 
 // A file's identity and times as a walk sees them.
-struct FileStamp
+struct CacheStamp
 {
     quint64 device = 0;
     quint64 inode = 0;
@@ -30,7 +30,7 @@ struct FileStamp
 };
 
 // The stamp of a file by path (links followed); false when it cannot be had.
-bool stampOf(const char* path, FileStamp* stamp);
+bool stampOf(const char* path, CacheStamp* stamp);
 
 class ScanCache
 {
@@ -59,7 +59,7 @@ public:
 
     // Feeding thread: a file about to be looked at, and a path on its file system; returns its
     // number for FileRef::fact, 0 where the file system keeps no stamp the cache could trust.
-    quint32 track(const FileStamp& stamp, const char* pathOnDevice);
+    quint32 track(const CacheStamp& stamp, const char* pathOnDevice);
     // Any thread holding the file: its record if the file is unchanged since, else null.
     const CacheRecord* known(const FileRef& file) const;
     // The worker holding the file's size: the token it shares with the files it was found
@@ -95,7 +95,7 @@ private:
     quint32 mToday = 0;
     std::vector<CacheRecord> mRecords;
     // The cache file as it was read, to tell whether another scan has written it since.
-    FileStamp mRead;
+    CacheStamp mRead;
     bool mReadOk = false;
     // Something learnt differs from what the cache holds, or a record's day is not today's.
     std::atomic<bool> mChanged{false};

@@ -70,7 +70,7 @@ quint32 ScanEngine::track(const ListedFile* listed, qint64 size)
 
 quint32 ScanEngine::trackFirst(const FileRef& first, qint64 size)
 {
-    FileStamp stamp;
+    CacheStamp stamp;
     if (!mCache || !stampOf(mPaths.path(first, &mPathBuffer), &stamp) || stamp.size != size)
         return 0;
     return mCache->track(stamp, mPathBuffer.c_str());
