@@ -19,17 +19,6 @@ using namespace tarvik::test;
 
 namespace {
 
-// Two 128-byte blocks with one MD5 (the first published collision); equal suffixes keep it.
-const QByteArray kCollisionA =
-    QByteArray::fromHex("d131dd02c5e6eec4693d9a0698aff95c2fcab58712467eab4004583eb8fb7f89"
-                        "55ad340609f4b30283e488832571415a085125e8f7cdc99fd91dbdf280373c5b"
-                        "d8823e3156348f5bae6dacd436c919c6dd53e2b487da03fd02396306d248cda0"
-                        "e99f33420f577ee8ce54b67080a80d1ec69821bcb6a8839396f9652b6ff72a70");
-const QByteArray kCollisionB =
-    QByteArray::fromHex("d131dd02c5e6eec4693d9a0698aff95c2fcab50712467eab4004583eb8fb7f89"
-                        "55ad340609f4b30283e4888325f1415a085125e8f7cdc99fd91dbd7280373c5b"
-                        "d8823e3156348f5bae6dacd436c919c6dd53e23487da03fd02396306d248cda0"
-                        "e99f33420f577ee8ce54b67080280d1ec69821bcb6a8839396f965ab6ff72a70");
 // Longer than a clock tick of the file system, so that a later change shows in the stamp.
 constexpr int kMarginMs = 50;
 
