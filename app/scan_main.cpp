@@ -7,11 +7,13 @@
 #include "scan/outputtarget.h"
 #include "scan/resultcollector.h"
 #include "scan/resultexport.h"
+#include "scan/scancache.h"
 #include "scan/scanengine.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
@@ -51,7 +53,7 @@ QString helpText()
     return ScanCommand::tr(
         "Usage: tarvik-scan [--filter PATTERNS] [--min-size SIZE] [--max-size SIZE]\n"
         "                   [--exclude PATTERNS]... [--hidden] [--format text|csv|json]\n"
-        "                   [--output FILE] FOLDER...\n"
+        "                   [--output FILE] [--no-cache] FOLDER...\n"
         "\n"
         "Finds the files with identical content below the folders and writes them as numbered\n"
         "groups. Hidden files and folders are not listed unless asked, links to folders are not\n"
@@ -79,6 +81,9 @@ QString helpText()
         "                       too). A file is replaced only once complete, and a link to one\n"
         "                       stays a link; a device or named pipe is written into, never\n"
         "                       replaced; a folder, a link to nothing and a disk are refused\n"
+        "  --no-cache         neither read nor keep the digest cache that makes a rescan of\n"
+        "                       unchanged files fast (kept with the window's, in\n"
+        "                       ~/.local/share/tarvik/Cache)\n"
         "  -h, --help         show this help\n"
         "  -v, --version      show the version\n"
         "\n"
@@ -157,10 +162,12 @@ std::optional<int> parseOptions(const QStringList& arguments, Options* options)
                                           QStringLiteral("FORMAT"), QStringLiteral("text"));
     const QCommandLineOption outputOption(QStringLiteral("output"), QString(),
                                           QStringLiteral("FILE"));
+    const QCommandLineOption noCacheOption(QStringLiteral("no-cache"));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption versionOption(
         QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    parser.addOptions({filterOption, formatOption, outputOption, helpOption, versionOption});
+    parser.addOptions(
+        {filterOption, formatOption, outputOption, noCacheOption, helpOption, versionOption});
     const ScanFlags scanFlags(parser);
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 
@@ -192,6 +199,7 @@ std::optional<int> parseOptions(const QStringList& arguments, Options* options)
             return fail(kExitBadFolder, ScanCommand::tr("not a folder: '%1'").arg(folder));
     }
     options->filter = parser.value(filterOption);
+    options->shape.useCache = !parser.isSet(noCacheOption);
     if (parser.isSet(outputOption))
         options->output = parser.value(outputOption);
     return std::nullopt;
@@ -206,6 +214,7 @@ struct ScanJob
     const Options& options;
     ScanProgress progress;
     std::atomic<bool> writing{false};
+    QString cacheWarning;
     bool written = false;
     QString error;
     std::exception_ptr failure;
@@ -215,6 +224,14 @@ struct ScanJob
         try {
             const StopCheck stop = [] { return stopped(); };
             ResultCollector collector;
+            std::unique_ptr<ScanCache> cache;
+            if (options.shape.useCache) {
+                // The window's cache: both programs rescan what either has read.
+                cache = std::make_unique<ScanCache>(
+                    QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                    QStringLiteral("/tarvik/Cache"));
+                cache->open();
+            }
             {
                 ScanEngine engine(
                     stop,
@@ -227,10 +244,15 @@ struct ScanJob
                         collector.addDigest(groupId, md5);
                     },
                     &progress);
+                engine.setCache(cache.get());
                 scanFolders(options.folders, options.filter, engine, stop, options.shape);
             }
             if (stopped())
                 return;
+            if (cache) {
+                cache->save();
+                cacheWarning = cache->warning();
+            }
             collector.finish();
             writing = true;
             written = saveResults(options.output, collector, options.format, &error, stop);
@@ -303,6 +325,8 @@ int run(const QStringList& arguments)
     QCoreApplication::exec();
     thread->wait();
     line.reset();
+    if (!job.cacheWarning.isEmpty())
+        fail(kExitOk, ScanCommand::tr("warning: %1").arg(job.cacheWarning));
 
     if (job.failure)
         std::rethrow_exception(job.failure);

@@ -47,6 +47,7 @@ OptionTexts lastOptions()
     options.maxSize = store()->getValue(kPath, QStringLiteral("lastMaxSize"), "");
     options.exclude = store()->getValue(kPath, QStringLiteral("lastExclude"), "");
     options.hidden = store()->getValue(kPath, QStringLiteral("lastHidden"), false);
+    options.cache = store()->getValue(kPath, QStringLiteral("lastCache"), true);
     return options;
 }
 
@@ -60,6 +61,7 @@ void setLastSearch(const QStringList& folders, const QString& filter, const Opti
     store()->setValue(kPath, QStringLiteral("lastMaxSize"), options.maxSize);
     store()->setValue(kPath, QStringLiteral("lastExclude"), options.exclude);
     store()->setValue(kPath, QStringLiteral("lastHidden"), options.hidden);
+    store()->setValue(kPath, QStringLiteral("lastCache"), options.cache);
 }
 
 QString dialogFolder()

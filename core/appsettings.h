@@ -18,6 +18,7 @@ struct OptionTexts
     QString maxSize;
     QString exclude;
     bool hidden = false;
+    bool cache = true;
 };
 
 // The folders of the last search started that still exist, its filter and its options.

@@ -1,6 +1,7 @@
 #include "scan/bucketresolver.h"
 
 #include "scan/md5.h"
+#include "scan/scancache.h"
 
 #include <cstring>
 
@@ -29,9 +30,84 @@ QUuid GroupIds::join(ContentClass& c, bool* opened)
 }
 
 BucketResolver::BucketResolver(FolderHandleCache& folders, GroupIds& groups, const StopCheck& stop,
-                               ScanProgress* progress)
-    : mFolders(folders), mGroups(groups), mProgress(progress), mReader(stop, progress)
+                               ScanProgress* progress, ScanCache* cache)
+    : mFolders(folders), mGroups(groups), mProgress(progress), mCache(cache),
+      mReader(stop, progress)
 {
+}
+
+ContentClass BucketResolver::classOf(const FileRef& first, quint64 key, bool keyed) const
+{
+    ContentClass c;
+    c.key = key;
+    c.keyed = keyed;
+    c.first = first;
+    if (mCache)
+        c.token = mCache->tokenOf(first);
+    return c;
+}
+
+void BucketResolver::learnKey(const FileRef& file, quint64 key)
+{
+    if (mCache)
+        mCache->learnKey(file, key);
+}
+
+// The first of the size as the cache knows it, unread. Small files are found by key only.
+bool BucketResolver::openCached(SizeBucket& bucket)
+{
+    const CacheRecord* first = mCache->known(bucket.pendingFirst);
+    if (!first)
+        return false;
+    const bool keyed = first->flags & CacheRecord::HasKey;
+    if (!keyed && bucket.size <= kFingerprintFrom)
+        return false;
+    bucket.opened = true;
+    bucket.classes.add(classOf(bucket.pendingFirst, first->key, keyed));
+    if (mProgress)
+        ScanProgress::add(mProgress->filesFromCache, 1);
+    return true;
+}
+
+// A file the cache knows joins the class it was once compared equal to, or is new when no
+// class has its key (equal bytes give equal keys); anything else is read.
+bool BucketResolver::resolveCached(SizeBucket& bucket, Probe& probe)
+{
+    const CacheRecord* mine = mCache->known(probe.file);
+    if (!mine || (!bucket.opened && !openCached(bucket)))
+        return false;
+    if (mine->token) {
+        const qint64 i = bucket.classes.liveWithToken(mine->token);
+        if (i >= 0) {
+            // A group's MD5 is on its way already; a new one's has to be known.
+            QByteArray digest;
+            if (bucket.classes[quint32(i)].group < 0) {
+                if (!(mine->flags & CacheRecord::HasMd5))
+                    return false;
+                digest = QByteArray(reinterpret_cast<const char*>(mine->md5), sizeof mine->md5);
+            }
+            joinGroup(bucket, quint32(i), probe, nullptr, digest);
+            probe.result.outcome = Outcome::Duplicate;
+            if (mProgress)
+                ScanProgress::add(mProgress->filesFromCache, 1);
+            return true;
+        }
+    }
+    if (!(mine->flags & CacheRecord::HasKey))
+        return false;
+    // Only the first two of a size may lack a key.
+    for (quint32 i = 0; i < 2 && i < bucket.classes.size(); ++i) {
+        if (!bucket.classes[i].keyed && !bucket.classes[i].dead)
+            return false;
+    }
+    bucket.classes.liveWithKey(mine->key, &mCandidates);
+    if (!mCandidates.empty())
+        return false;
+    bucket.classes.add(classOf(probe.file, mine->key));
+    probe.result.outcome = Outcome::Unique;
+    if (mProgress)
+        ScanProgress::add(mProgress->filesFromCache, 1);
+    return true;
 }
 
 Resolution BucketResolver::resolve(SizeBucket& bucket, const FileRef& file, Comparison* wait)
@@ -43,6 +119,8 @@ Resolution BucketResolver::resolve(SizeBucket& bucket, const FileRef& file, Comp
     Probe probe;
     probe.file = file;
     probe.size = bucket.size;
+    if (mCache && resolveCached(bucket, probe))
+        return probe.result;
     probe.result.outcome = bucket.size > kFingerprintFrom ? resolveLarge(bucket, probe, wait)
                                                           : resolveSmall(bucket, probe);
     return probe.result;
@@ -75,9 +153,15 @@ void BucketResolver::hold(const FileRef& file, int buffer)
     mHeldBuffer = buffer;
 }
 
-void BucketResolver::joinGroup(ContentClass& c, Probe& probe, const char* bytes,
+void BucketResolver::joinGroup(SizeBucket& bucket, quint32 index, Probe& probe, const char* bytes,
                                const QByteArray& digest)
 {
+    ContentClass& c = bucket.classes[index];
+    if (mCache) {
+        if (!c.token)
+            bucket.classes.setToken(index, ScanCache::newToken());
+        mCache->learnEqual(c.first, probe.file, c.token);
+    }
     Resolution& result = probe.result;
     result.groupId = mGroups.join(c, &result.opensGroup);
     result.first = c.first;
@@ -95,10 +179,7 @@ void BucketResolver::joinGroup(ContentClass& c, Probe& probe, const char* bytes,
 
 void BucketResolver::addClass(SizeBucket& bucket, quint64 key, const Probe& probe, bool keyed)
 {
-    ContentClass c;
-    c.key = key;
-    c.keyed = keyed;
-    c.first = probe.file;
+    ContentClass c = classOf(probe.file, key, keyed);
     c.hash = probe.hash;
     c.hashed = probe.hashed;
     bucket.classes.add(c);
@@ -118,9 +199,9 @@ BucketResolver::Outcome BucketResolver::resolveSmall(SizeBucket& bucket, Probe& 
         case ContentReader::Result::Failed:
             break;
         case ContentReader::Result::Ok:
-            ContentClass c;
-            c.key = ContentReader::hashBytes(mReader.buffer(into), size);
-            c.first = bucket.pendingFirst;
+            const quint64 key = ContentReader::hashBytes(mReader.buffer(into), size);
+            learnKey(bucket.pendingFirst, key);
+            const ContentClass c = classOf(bucket.pendingFirst, key);
             bucket.classes.add(c);
             hold(c.first, into);
             break;
@@ -137,6 +218,7 @@ BucketResolver::Outcome BucketResolver::resolveSmall(SizeBucket& bucket, Probe& 
     }
     const char* bytes = mReader.buffer(mine);
     const quint64 key = ContentReader::hashBytes(bytes, size);
+    learnKey(probe.file, key);
     bucket.classes.liveWithKey(key, &mCandidates);
     const int other = 1 - mine;
     for (const quint32 i : mCandidates) {
@@ -155,14 +237,11 @@ BucketResolver::Outcome BucketResolver::resolveSmall(SizeBucket& bucket, Probe& 
             hold(c.first, other);
         }
         if (std::memcmp(mReader.buffer(other), bytes, size_t(size)) == 0) {
-            joinGroup(c, probe, bytes, QByteArray());
+            joinGroup(bucket, i, probe, bytes, QByteArray());
             return Outcome::Duplicate;
         }
     }
-    ContentClass c;
-    c.key = key;
-    c.first = probe.file;
-    bucket.classes.add(c);
+    bucket.classes.add(classOf(probe.file, key));
     hold(probe.file, mine);
     return Outcome::Unique;
 }
@@ -176,9 +255,7 @@ BucketResolver::Outcome BucketResolver::resolveLarge(SizeBucket& bucket, Probe& 
     if (!bucket.opened) {
         bucket.opened = true;
         if (wait && size <= kCompareAtOnceUpTo) {
-            ContentClass c;
-            c.first = bucket.pendingFirst;
-            c.keyed = false;
+            const ContentClass c = classOf(bucket.pendingFirst, 0, false);
             bucket.classes.add(c);
             *wait = Comparison();
             wait->first = c.first;
@@ -195,10 +272,8 @@ BucketResolver::Outcome BucketResolver::resolveLarge(SizeBucket& bucket, Probe& 
         case ContentReader::Result::Failed:
             break;
         case ContentReader::Result::Ok:
-            ContentClass c;
-            c.key = key;
-            c.first = bucket.pendingFirst;
-            bucket.classes.add(c);
+            learnKey(bucket.pendingFirst, key);
+            bucket.classes.add(classOf(bucket.pendingFirst, key));
             break;
         }
     }
@@ -215,6 +290,7 @@ BucketResolver::Outcome BucketResolver::resolveByKey(SizeBucket& bucket, Probe& 
     case ContentReader::Result::Failed:
         return Outcome::Skipped;
     case ContentReader::Result::Ok:
+        learnKey(probe.file, key);
         break;
     }
     Outcome stopped = Outcome::Unique;
@@ -240,6 +316,7 @@ bool BucketResolver::keyClasses(SizeBucket& bucket, Outcome* stopped)
             break;
         case ContentReader::Result::Ok:
             c.keyed = true;
+            learnKey(c.first, c.key);
             break;
         }
     }
@@ -348,7 +425,7 @@ BucketResolver::Outcome BucketResolver::judge(SizeBucket& bucket, quint32 index,
     ContentClass& c = bucket.classes[index];
     switch (match) {
     case ContentReader::Match::Equal:
-        joinGroup(c, probe, nullptr, digest);
+        joinGroup(bucket, index, probe, nullptr, digest);
         return Outcome::Duplicate;
     case ContentReader::Match::Differ:
         return Outcome::Unique;

@@ -23,6 +23,8 @@
 
 namespace tarvik {
 
+class ScanCache;
+
 // The files of one size as far as they have been resolved; only the worker that holds it
 // touches it.
 struct SizeBucket
@@ -60,9 +62,9 @@ struct Resolution
 class BucketResolver
 {
 public:
-    // All must outlive the resolver; progress may be null.
+    // All must outlive the resolver; progress and cache may be null.
     BucketResolver(FolderHandleCache& folders, GroupIds& groups, const StopCheck& stop,
-                   ScanProgress* progress);
+                   ScanProgress* progress, ScanCache* cache = nullptr);
 
     // The file against those of its bucket met before it, in the order they were given. With
     // wait, a large file's comparison may be set up there instead of run: the outcome is then
@@ -85,6 +87,12 @@ private:
         Resolution result;
     };
 
+    // From the digest cache alone, where it can tell; false where the file must be read.
+    bool resolveCached(SizeBucket& bucket, Probe& probe);
+    bool openCached(SizeBucket& bucket);
+    // A class led by first, with the token the cache knows for it.
+    ContentClass classOf(const FileRef& first, quint64 key, bool keyed = true) const;
+    void learnKey(const FileRef& file, quint64 key);
     Outcome resolveSmall(SizeBucket& bucket, Probe& probe);
     Outcome resolveLarge(SizeBucket& bucket, Probe& probe, Comparison* wait);
     // By fingerprint, once every class has one.
@@ -98,7 +106,8 @@ private:
                   const QByteArray& digest);
     void addClass(SizeBucket& bucket, quint64 key, const Probe& probe, bool keyed = true);
     // The first file's MD5 is known here (small files: their bytes; large ones: the digest).
-    void joinGroup(ContentClass& c, Probe& probe, const char* bytes, const QByteArray& digest);
+    void joinGroup(SizeBucket& bucket, quint32 index, Probe& probe, const char* bytes,
+                   const QByteArray& digest);
     void holdNothing() { mHolding = false; }
     void hold(const FileRef& file, int buffer);
     FileName nameOf(const FileRef& file, std::string* buffer)
@@ -109,6 +118,7 @@ private:
     FolderHandleCache& mFolders;
     GroupIds& mGroups;
     ScanProgress* mProgress;
+    ScanCache* mCache;
     ContentReader mReader;
     std::string mFirstPath;
     std::string mSecondPath;

@@ -16,9 +16,26 @@ size_t slotOf(quint64 key, size_t mask)
 
 } // namespace
 
+qint64 ContentClasses::liveWithToken(quint64 token) const
+{
+    const auto it = mTokens.find(token);
+    if (it == mTokens.end() || mClasses[it->second].dead)
+        return -1;
+    return it->second;
+}
+
+void ContentClasses::setToken(quint32 i, quint64 token)
+{
+    mClasses[i].token = token;
+    if (token)
+        mTokens[token] = i;
+}
+
 void ContentClasses::add(const ContentClass& c)
 {
     mClasses.push_back(c);
+    if (c.token)
+        mTokens[c.token] = quint32(mClasses.size() - 1);
     const size_t n = mClasses.size();
     if (n <= kIndexFrom)
         return;

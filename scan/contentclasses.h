@@ -6,6 +6,7 @@
 #include "scan/pathstore.h"
 
 #include <QtGlobal>
+#include <unordered_map>
 #include <vector>
 
 namespace tarvik {
@@ -24,6 +25,8 @@ struct ContentClass
     bool keyed = true;
     // The first could not be read: nothing can be matched against it any more.
     bool dead = false;
+    // Shared with the files a byte comparison once found equal to the first (digest cache).
+    quint64 token = 0;
 };
 
 // Only the worker that holds the bucket of the size touches its classes.
@@ -33,6 +36,9 @@ public:
     void add(const ContentClass& c);
     // The classes with the key whose first can still be read, in the order they were added.
     void liveWithKey(quint64 key, std::vector<quint32>* out) const;
+    // The live class last given the token; -1 for none.
+    qint64 liveWithToken(quint64 token) const;
+    void setToken(quint32 i, quint64 token);
     ContentClass& operator[](quint32 i) { return mClasses[i]; }
     quint32 size() const { return quint32(mClasses.size()); }
 
@@ -40,6 +46,8 @@ private:
     std::vector<ContentClass> mClasses;
     // Positions + 1 in mClasses by key, open addressing; built once there are many.
     std::vector<quint32> mIndex;
+    // Positions by token, for the classes that have one.
+    std::unordered_map<quint64, quint32> mTokens;
 };
 
 } // namespace tarvik

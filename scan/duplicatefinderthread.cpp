@@ -4,6 +4,7 @@
 #include "scan/contentreader.h"
 #include "scan/duplicateevent.h"
 #include "scan/folderwalk.h"
+#include "scan/scancache.h"
 #include "scan/scanengine.h"
 
 #include <QCoreApplication>
@@ -75,14 +76,27 @@ void DuplicateFinderThread::run()
 #endif
     // A scan that fails (memory running out on a huge tree, say) ends like any other, and
     // the page says why; the process goes on.
+    std::unique_ptr<ScanCache> cache;
     try {
-        ScanEngine engine([this] { return isInterruptionRequested(); },
-                          [this](const QUuid& groupId, const QString& firstPath,
-                                 const QString& path) { return post(groupId, firstPath, path); },
-                          &mDigests, &mProgress);
-        mEngine = &engine;
-        walk();
-        engine.finish();
+        if (mOptions.useCache) {
+            cache = std::make_unique<ScanCache>(cacheDirectory());
+            cache->open();
+        }
+        {
+            ScanEngine engine(
+                [this] { return isInterruptionRequested(); },
+                [this](const QUuid& groupId, const QString& firstPath, const QString& path) {
+                    return post(groupId, firstPath, path);
+                },
+                &mDigests, &mProgress);
+            engine.setCache(cache.get());
+            mEngine = &engine;
+            walk();
+            engine.finish();
+        }
+        // A stopped scan leaves the cache as it was.
+        if (cache && !isInterruptionRequested())
+            cache->save();
     } catch (const std::bad_alloc&) {
         mFailure = tr("out of memory");
     } catch (const std::exception& e) {
@@ -91,6 +105,10 @@ void DuplicateFinderThread::run()
             mFailure = tr("unknown error");
     }
     mEngine = nullptr;
+    if (cache)
+        mCacheWarning = cache->warning();
+    if (!mCacheWarning.isEmpty())
+        qWarning("%s", qPrintable(mCacheWarning));
 }
 
 void DuplicateFinderThread::walk()

@@ -41,7 +41,8 @@ public:
     QHash<QString, DigestEntry> mDigests;
     QStringList mFolders;
     QString mFilter;
-    // What the walk lists besides the filter; set, like the two above, before start().
+    // What the walk lists besides the filter, and whether the digest cache (in
+    // cacheDirectory()) is used; set, like the two above, before start().
     ScanOptions mOptions;
 
     // Live figures of this scan, readable from any thread at any time.
@@ -50,6 +51,8 @@ public:
     // Why the scan failed, empty when it did not; what it found until then was handed out.
     // Read it only after finished().
     QString failure() const { return mFailure; }
+    // Why the digest cache could not be used or kept, empty when it could; after finished().
+    QString cacheWarning() const { return mCacheWarning; }
 
 protected:
     void run() override;
@@ -65,6 +68,7 @@ private:
     // Groups whose first event has gone out: only that one carries the first file's facts.
     QSet<QUuid> mPostedGroups;
     QString mFailure;
+    QString mCacheWarning;
 };
 
 } // namespace tarvik

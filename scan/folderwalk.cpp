@@ -52,6 +52,8 @@ public:
             qint64 size;
             quint64 device;
             quint64 inode;
+            qint64 mtimeNs;
+            qint64 ctimeNs;
         };
         std::vector<Entry> entries;
         std::string names;
@@ -92,7 +94,7 @@ public:
                            : S_ISLNK(st.st_mode) ? DT_LNK
                                                  : DT_UNKNOWN;
                 }
-                Entry e{names.size(), size, type == DT_DIR, 0, 0, 0};
+                Entry e{names.size(), size, type == DT_DIR, 0, 0, 0, 0, 0};
                 if (!e.folder && ((type != DT_REG && type != DT_LNK) || !nameMatches(name, size)))
                     continue;
                 if (excluded(below, name, size, e.folder))
@@ -105,6 +107,8 @@ public:
                     e.size = qint64(st.st_size);
                     e.device = quint64(st.st_dev);
                     e.inode = quint64(st.st_ino);
+                    e.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+                    e.ctimeNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
                 }
                 names.append(name, size + 1);
                 entries.push_back(e);
@@ -129,6 +133,8 @@ public:
             file.size = e.size;
             file.device = e.device;
             file.inode = e.inode;
+            file.mtimeNs = e.mtimeNs;
+            file.ctimeNs = e.ctimeNs;
             mVisit(file);
         }
         return !mStop();

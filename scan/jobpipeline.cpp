@@ -2,6 +2,7 @@
 
 #include "scan/folderhandlecache.h"
 #include "scan/md5.h"
+#include "scan/scancache.h"
 
 #include <QThread>
 #ifdef Q_OS_LINUX
@@ -22,8 +23,9 @@ struct JobPipeline::Bucket
 // What one worker thread carries from file to file.
 struct JobPipeline::Worker
 {
-    Worker(const PathStore& paths, GroupIds& groups, const StopCheck& stop, ScanProgress* progress)
-        : folders(paths), resolver(folders, groups, stop, progress), digester(paths, stop),
+    Worker(const PathStore& paths, GroupIds& groups, const StopCheck& stop, ScanProgress* progress,
+           ScanCache* cache)
+        : folders(paths), resolver(folders, groups, stop, progress, cache), digester(paths, stop),
           comparer(folders, stop, progress)
     {
     }
@@ -285,7 +287,7 @@ bool JobPipeline::digestsDue() const
 // lock.
 void JobPipeline::workerLoop()
 {
-    Worker w(mPaths, mGroups, mWorkerStop, mProgress);
+    Worker w(mPaths, mGroups, mWorkerStop, mProgress, mCache);
     std::unique_lock<std::mutex> lock(mMutex);
     for (;;) {
         mWorkReady.wait(lock, [this] {
@@ -375,6 +377,10 @@ void JobPipeline::publish(Worker& w)
     if (mDigestSink) {
         for (const PendingDigest& group : w.known)
             mDigestSink(group.groupId, group.digest);
+    }
+    if (mCache) {
+        for (const PendingDigest& group : w.known)
+            mCache->learnDigest(group.first, group.digest);
     }
     w.entries.clear();
     w.known.clear();

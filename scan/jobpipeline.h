@@ -53,6 +53,9 @@ public:
 
     // From here on, for the feeding thread only.
 
+    // Before the first file; cache may be null.
+    void setCache(ScanCache* cache) { mCache = cache; }
+
     // A queue for the files of one size; first, met before, is read once the second comes.
     Bucket* newBucket(qint64 size, const FileRef& first);
     void stage(const FileRef& file, Bucket* bucket);
@@ -123,6 +126,7 @@ private:
     QHash<QString, DigestEntry>* mDigests;
     const GroupDigestSink mDigestSink;
     ScanProgress* mProgress;
+    ScanCache* mCache = nullptr;
     // What the workers ask: stopRequested().
     const StopCheck mWorkerStop;
     int mWorkerCount = 1;

@@ -17,6 +17,8 @@ struct FileRef
 {
     quint32 folder = 0;
     quint32 name = 0;
+    // Its place in the scan's digest cache; 0 for none.
+    quint32 fact = 0;
     bool operator==(const FileRef& o) const { return folder == o.folder && name == o.name; }
     bool isNull() const { return folder == 0 && name == 0; }
 };

@@ -1,6 +1,7 @@
 #include "scan/scanengine.h"
 
 #include "scan/inputfile.h"
+#include "scan/scancache.h"
 
 #include <cstring>
 
@@ -22,6 +23,12 @@ ScanEngine::ScanEngine(StopCheck stop, DuplicateSink sink, GroupDigestSink diges
     mFlushTimer.start();
 }
 
+void ScanEngine::setCache(ScanCache* cache)
+{
+    mCache = cache;
+    mPipeline.setCache(cache);
+}
+
 void ScanEngine::addFile(const QString& path)
 {
     mPipeline.rethrowFailure();
@@ -41,7 +48,7 @@ void ScanEngine::addFile(const QString& path)
     const QByteArray native = encodePath(path);
     const int cut = native.lastIndexOf('/') + 1;
     add(native.constData(), size_t(cut), native.constData() + cut, size_t(native.size() - cut),
-        size);
+        size, nullptr);
 }
 
 void ScanEngine::addListed(const ListedFile& file)
@@ -49,11 +56,28 @@ void ScanEngine::addListed(const ListedFile& file)
     mPipeline.rethrowFailure();
     if (mPipeline.stopRequested() || !mVisited.insert(file.device, file.inode))
         return;
-    add(file.folder->constData(), size_t(file.folder->size()), file.name, file.nameSize, file.size);
+    add(file.folder->constData(), size_t(file.folder->size()), file.name, file.nameSize, file.size,
+        &file);
+}
+
+quint32 ScanEngine::track(const ListedFile* listed, qint64 size)
+{
+    if (!mCache || !listed || (listed->mtimeNs == 0 && listed->ctimeNs == 0))
+        return 0;
+    return mCache->track({listed->device, listed->inode, size, listed->mtimeNs, listed->ctimeNs},
+                         listed->folder->constData());
+}
+
+quint32 ScanEngine::trackFirst(const FileRef& first, qint64 size)
+{
+    CacheStamp stamp;
+    if (!mCache || !stampOf(mPaths.path(first, &mPathBuffer), &stamp) || stamp.size != size)
+        return 0;
+    return mCache->track(stamp, mPathBuffer.c_str());
 }
 
 void ScanEngine::add(const char* folder, size_t folderSize, const char* name, size_t nameSize,
-                     qint64 size)
+                     qint64 size, const ListedFile* listed)
 {
     // A walk hands over the files of one folder together: keep the folder once.
     if (!mHaveFolder || size_t(mLastFolder.size()) != folderSize ||
@@ -79,8 +103,12 @@ void ScanEngine::add(const char* folder, size_t folderSize, const char* name, si
     } else {
         // The second file of a size brings the first into the comparison too.
         const int newcomers = slot.bucket ? 1 : 2;
-        if (!slot.bucket)
+        if (!slot.bucket) {
+            // Only the files that are looked at are looked up: the first of a size only now.
+            slot.first.fact = trackFirst(slot.first, size);
             slot.bucket = mPipeline.newBucket(size, slot.first);
+        }
+        file.fact = track(listed, size);
         if (mProgress) {
             ScanProgress::add(mProgress->filesToCompare, newcomers);
             ScanProgress::add(mProgress->bytesToCompare, newcomers * size);

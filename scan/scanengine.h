@@ -10,8 +10,11 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <string>
 
 namespace tarvik {
+
+class ScanCache;
 
 // Finds the duplicates among the files handed to it in walk order and hands each one to the
 // sink, in that order, exactly as digesting every file one after another would, but reading
@@ -41,6 +44,10 @@ public:
     ScanEngine(const ScanEngine&) = delete;
     ScanEngine& operator=(const ScanEngine&) = delete;
 
+    // Before the first file: what earlier scans learnt, and where this one notes what it
+    // learns (see ScanCache). cache must outlive the engine; null for none.
+    void setCache(ScanCache* cache);
+
     // Called from the feeding thread, in walk order.
     void addFile(const QString& path);
     // The same for a file that a walk has already looked at (see listFolder).
@@ -57,9 +64,16 @@ private:
         JobPipeline::Bucket* bucket = nullptr;
     };
 
-    void add(const char* folder, size_t folderSize, const char* name, size_t nameSize, qint64 size);
+    void add(const char* folder, size_t folderSize, const char* name, size_t nameSize, qint64 size,
+             const ListedFile* listed);
+    // The cache's number for a file about to be looked at: from what the walk saw, or for the
+    // first of a size, met before, from a fresh look.
+    quint32 track(const ListedFile* listed, qint64 size);
+    quint32 trackFirst(const FileRef& first, qint64 size);
 
     ScanProgress* mProgress;
+    ScanCache* mCache = nullptr;
+    std::string mPathBuffer;
     // Written by the feeding thread only; read by the workers, so it outlives the pipeline.
     PathStore mPaths;
     QHash<qint64, SizeSlot> mSizes;

@@ -19,6 +19,9 @@ struct ScanOptions
     QStringList exclude;
     // Hidden files are listed and hidden folders entered.
     bool hidden = false;
+    // Not the walk's: whether the scan reads and keeps the digest cache. It changes no result,
+    // so it leaves the options at their defaults.
+    bool useCache = true;
 
     bool sizeAllowed(qint64 size) const
     {

@@ -31,6 +31,9 @@ struct ListedFile
     qint64 size = 0;
     quint64 device = 0;
     quint64 inode = 0;
+    // In ns; both 0 where the walk could not tell.
+    qint64 mtimeNs = 0;
+    qint64 ctimeNs = 0;
 };
 
 // One entry per duplicate group, under the group's MD5.
@@ -59,6 +62,8 @@ struct ScanProgress
     std::atomic<qint64> groups{0};
     std::atomic<qint64> duplicates{0};
     std::atomic<qint64> reclaimableBytes{0};
+    // Files whose comparison the digest cache settled without reading them.
+    std::atomic<qint64> filesFromCache{0};
     std::atomic<bool> walkDone{false};
 
     static void add(std::atomic<qint64>& figure, qint64 amount)

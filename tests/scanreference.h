@@ -16,6 +16,19 @@
 
 namespace tarvik::test {
 
+// Two different 128-byte blocks with one MD5, the pair published with the first MD5 collision
+// attack. Equal suffixes keep the collision.
+inline const QByteArray kCollisionA =
+    QByteArray::fromHex("d131dd02c5e6eec4693d9a0698aff95c2fcab58712467eab4004583eb8fb7f89"
+                        "55ad340609f4b30283e488832571415a085125e8f7cdc99fd91dbdf280373c5b"
+                        "d8823e3156348f5bae6dacd436c919c6dd53e2b487da03fd02396306d248cda0"
+                        "e99f33420f577ee8ce54b67080a80d1ec69821bcb6a8839396f9652b6ff72a70");
+inline const QByteArray kCollisionB =
+    QByteArray::fromHex("d131dd02c5e6eec4693d9a0698aff95c2fcab50712467eab4004583eb8fb7f89"
+                        "55ad340609f4b30283e4888325f1415a085125e8f7cdc99fd91dbd7280373c5b"
+                        "d8823e3156348f5bae6dacd436c919c6dd53e23487da03fd02396306d248cda0"
+                        "e99f33420f577ee8ce54b67080280d1ec69821bcb6a8839396f965ab6ff72a70");
+
 // Of the options, only hidden files and sizes: a test removes what its exclusions leave out.
 inline QVector<SeenEvent> referenceScan(const QStringList& folders, const QString& filter,
                                         const ScanOptions& options = ScanOptions())

@@ -120,12 +120,14 @@ public:
 inline QVector<SeenEvent> runScan(
     const QStringList& folders, const QString& filter = QString(),
     StopCheck stop = [] { return false; }, ScanProgress* progress = nullptr,
-    QHash<QString, DigestEntry>* digests = nullptr, const ScanOptions& options = ScanOptions())
+    QHash<QString, DigestEntry>* digests = nullptr, const ScanOptions& options = ScanOptions(),
+    ScanCache* cache = nullptr)
 {
     EventSink sink;
     QHash<QString, DigestEntry> own;
     {
         ScanEngine engine(stop, sink.sink(), digests ? digests : &own, progress);
+        engine.setCache(cache);
         scanFolders(folders, filter, engine, stop, options);
     }
     return sink.events;

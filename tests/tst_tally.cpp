@@ -21,7 +21,8 @@ private slots:
 void TallyTest::text_data()
 {
     QTest::addColumn<QString>("groups"); // each group's files: "size x count"
-    // in order: +g.f marks, -g.f unmarks, xg.f removes, rg.f replaces (shared storage, a link)
+    // in order: +g.f marks, -g.f unmarks, xg.f removes, rg.f replaces (shared storage, a link);
+    // cN: N files came from the cache
     QTest::addColumn<QString>("changes");
     QTest::addColumn<ResultTally::End>("end");
     QTest::addColumn<QString>("text");
@@ -35,6 +36,10 @@ void TallyTest::text_data()
     QTest::newRow("marks counted once; a removed row's mark goes with it")
         << groups << "+0.1 +0.1 +0.2 +2.1 +1.0 -1.0 x0.2" << E::Done
         << "Done in 3.2 s: 3 groups, 3 duplicate files, 5.9 KB reclaimable · 2 marked (1000 B)";
+    QTest::newRow("some from the cache")
+        << groups << "c12 +0.1" << E::Done
+        << "Done in 3.2 s: 3 groups, 4 duplicate files, 6.8 KB reclaimable · 12 from the cache"
+           " · 1 marked (1000 B)";
     QTest::newRow("replaced files reclaim nothing more, whichever row goes")
         << groups << "r0.1 r0.1 r1.1 x0.0 x1.1" << E::Done
         << "Done in 3.2 s: 2 groups, 2 duplicate files, 0 B reclaimable";
@@ -71,7 +76,12 @@ void TallyTest::text()
         for (int f = 0; f < counts.last(); ++f)
             tally.fileAdded(sizes.last(), f);
     }
+    ScanProgress progress;
     for (const QString& change : changes.split(' ', Qt::SkipEmptyParts)) {
+        if (change.startsWith('c')) {
+            progress.filesFromCache = change.mid(1).toLongLong();
+            continue;
+        }
         const int g = change.mid(1).section('.', 0, 0).toInt();
         const int f = change.section('.', 1).toInt();
         const auto* row = reinterpret_cast<const void*>(quintptr(1000 + 10 * g + f));
@@ -87,7 +97,6 @@ void TallyTest::text()
         } else
             tally.setMarked(row, sizes[g], change.startsWith('+'));
     }
-    ScanProgress progress;
     progress.filesListed = 9;
     progress.bytesListed = 7300;
     progress.filesCompared = 4;

@@ -113,16 +113,25 @@ QString ResultTally::tailText() const
     return text;
 }
 
+QString ResultTally::cacheText(const ScanProgress& p) const
+{
+    const qint64 files = p.filesFromCache.load();
+    if (files == 0)
+        return QString();
+    return tr(" · %1 from the cache").arg(QLocale().toString(files));
+}
+
 QString ResultTally::text(const ScanProgress& p, qint64 elapsedMs) const
 {
     const QString elapsed = elapsedText(hasEnded() ? mEndMs : elapsedMs);
     switch (mEnd) {
     case End::Done:
-        return tr("Done in %1: ").arg(elapsed) + foundText() + tailText();
+        return tr("Done in %1: ").arg(elapsed) + foundText() + cacheText(p) + tailText();
     case End::Stopped:
-        return tr("Stopped after %1: ").arg(elapsed) + foundText() + tailText();
+        return tr("Stopped after %1: ").arg(elapsed) + foundText() + cacheText(p) + tailText();
     case End::Failed:
-        return tr("Failed after %1: %2: ").arg(elapsed, mFailure) + foundText() + tailText();
+        return tr("Failed after %1: %2: ").arg(elapsed, mFailure) + foundText() + cacheText(p) +
+               tailText();
     case End::Running:
         break;
     }
@@ -134,7 +143,7 @@ QString ResultTally::text(const ScanProgress& p, qint64 elapsedMs) const
                     compactSize(p.bytesToCompare.load()),
                     tr("%Ln group(s)", nullptr, int(p.groups.load())),
                     tr("%Ln duplicate file(s)", nullptr, int(p.duplicates.load())), elapsed) +
-           tailText();
+           cacheText(p) + tailText();
 }
 
 } // namespace tarvik

@@ -53,6 +53,8 @@ public:
 private:
     QString foundText() const;
     QString marksText() const;
+    // How many files the digest cache spared reading, once there are any.
+    QString cacheText(const ScanProgress& p) const;
     // What follows the figures: the marks, the groups shown, the note.
     QString tailText() const;
 

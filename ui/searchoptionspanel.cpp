@@ -56,6 +56,16 @@ SearchOptionsPanel::SearchOptionsPanel(QWidget* parent) : QFrame(parent)
     mHiddenCheckBox->setObjectName(QStringLiteral("HiddenCheckBox"));
     connect(mHiddenCheckBox, SIGNAL(toggled(bool)), this, SLOT(onEdited()));
     layout->addWidget(mHiddenCheckBox, 4, 1, 1, 3);
+
+    mCacheCheckBox = new QCheckBox(tr("Reuse what earlier scans read"), this);
+    mCacheCheckBox->setObjectName(QStringLiteral("CacheCheckBox"));
+    mCacheCheckBox->setChecked(true);
+    mCacheCheckBox->setToolTip(
+        tr("Files unchanged since an earlier scan (same size, times and inode) are not read "
+           "again; files are shown as copies unread only if they were once compared byte for "
+           "byte. Off: every file is read, and nothing is kept."));
+    connect(mCacheCheckBox, SIGNAL(toggled(bool)), this, SLOT(onEdited()));
+    layout->addWidget(mCacheCheckBox, 5, 1, 1, 3);
 }
 
 QLineEdit* SearchOptionsPanel::addSizeEdit(const QString& objectName, const QString& placeholder)
@@ -70,7 +80,7 @@ QLineEdit* SearchOptionsPanel::addSizeEdit(const QString& objectName, const QStr
 AppSettings::OptionTexts SearchOptionsPanel::texts() const
 {
     return {mMinSizeEdit->text(), mMaxSizeEdit->text(), mExcludeEdit->text(),
-            mHiddenCheckBox->isChecked()};
+            mHiddenCheckBox->isChecked(), mCacheCheckBox->isChecked()};
 }
 
 void SearchOptionsPanel::setTexts(const AppSettings::OptionTexts& texts)
@@ -79,6 +89,7 @@ void SearchOptionsPanel::setTexts(const AppSettings::OptionTexts& texts)
     mMaxSizeEdit->setText(texts.maxSize);
     mExcludeEdit->setText(texts.exclude);
     mHiddenCheckBox->setChecked(texts.hidden);
+    mCacheCheckBox->setChecked(texts.cache);
     onEdited();
 }
 
@@ -114,6 +125,7 @@ void SearchOptionsPanel::onEdited()
     showInvalid(mExcludeEdit, !invalid.isEmpty());
 
     options.hidden = mHiddenCheckBox->isChecked();
+    options.useCache = mCacheCheckBox->isChecked();
     mOptions = options;
     mValid = sizeErrors.isEmpty() && invalid.isEmpty();
     emit changed();

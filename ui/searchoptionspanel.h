@@ -12,7 +12,8 @@ class QLineEdit;
 namespace tarvik {
 
 // The options of a search on the new search page: size limits, exclusion patterns, hidden
-// files. Checks what is typed as it is typed and says beside a field what it cannot read.
+// files, the digest cache. Checks what is typed as it is typed and says beside a field what it
+// cannot read.
 class SearchOptionsPanel : public QFrame
 {
     Q_OBJECT
@@ -44,6 +45,7 @@ private:
     QLineEdit* mExcludeEdit;
     QLabel* mExcludeErrorLabel;
     QCheckBox* mHiddenCheckBox;
+    QCheckBox* mCacheCheckBox;
     ScanOptions mOptions;
     bool mValid = true;
 };

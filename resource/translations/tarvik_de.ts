@@ -48,6 +48,45 @@ tarvik-scan sucht ohne Fenster und nimmt sie als Schalter (tarvik-scan --help).
     </message>
 </context>
 <context>
+    <name>tarvik::DigestCache</name>
+    <message>
+        <source>not a digest cache</source>
+        <translation>kein Prüfsummen-Cache</translation>
+    </message>
+    <message>
+        <source>made by another version or machine</source>
+        <translation>von einer anderen Version oder Maschine angelegt</translation>
+    </message>
+    <message>
+        <source>cut short</source>
+        <translation>abgeschnitten</translation>
+    </message>
+    <message>
+        <source>damaged</source>
+        <translation>beschädigt</translation>
+    </message>
+    <message>
+        <source>the digest cache could not be used (%1); it is made anew</source>
+        <translation>der Prüfsummen-Cache konnte nicht verwendet werden (%1); er wird neu angelegt</translation>
+    </message>
+    <message>
+        <source>the digest cache could not be written (%1)</source>
+        <translation>der Prüfsummen-Cache konnte nicht geschrieben werden (%1)</translation>
+    </message>
+    <message>
+        <source>out of memory</source>
+        <translation>kein Speicher mehr frei</translation>
+    </message>
+    <message>
+        <source>the digest cache cannot be kept in %1</source>
+        <translation>der Prüfsummen-Cache kann nicht in %1 abgelegt werden</translation>
+    </message>
+    <message>
+        <source>the digest cache is in use by another scan; it is left as it is</source>
+        <translation>der Prüfsummen-Cache wird von einer anderen Suche verwendet; er bleibt, wie er ist</translation>
+    </message>
+</context>
+<context>
     <name>tarvik::DuplicateFinderThread</name>
     <message>
         <source>out of memory</source>
@@ -401,6 +440,10 @@ tarvik-scan sucht ohne Fenster und nimmt sie als Schalter (tarvik-scan --help).
             <numerusform> · %1 von %Ln Gruppen gezeigt</numerusform>
         </translation>
     </message>
+    <message>
+        <source> · %1 from the cache</source>
+        <translation> · %1 aus dem Cache</translation>
+    </message>
 </context>
 <context>
     <name>tarvik::ResultWidget</name>
@@ -508,103 +551,6 @@ tarvik-scan sucht ohne Fenster und nimmt sie als Schalter (tarvik-scan --help).
 <context>
     <name>tarvik::ScanCommand</name>
     <message>
-        <source>Usage: tarvik-scan [--filter PATTERNS] [--min-size SIZE] [--max-size SIZE]
-                   [--exclude PATTERNS]... [--hidden] [--format text|csv|json]
-                   [--output FILE] FOLDER...
-
-Finds the files with identical content below the folders and writes them as numbered
-groups. Hidden files and folders are not listed unless asked, links to folders are not
-followed, and a file reached twice is counted once.
-
-  --filter PATTERNS  only names matching one of the comma-separated patterns, case
-                     ignored, as in the window: --filter &apos;*.jpg, *.png&apos;
-  --min-size SIZE    only files of at least SIZE: bytes, or with K, M or G for powers
-                     of 1024 (500K, 20M, 1.5G); --min-size 1 leaves empty files out
-  --max-size SIZE    only files of at most SIZE
-  --exclude PATTERNS leave out the files and folders matching one of the comma-
-                     separated patterns, case ignored; may be given again. A pattern
-                     without &apos;/&apos; is matched against each name (node_modules, *.tmp),
-                     one with &apos;/&apos; against the path below the folder given, where * and
-                     ? stay within one name and ** spans folders (photos/*/thumbs,
-                     **/build/**); a trailing &apos;/&apos; matches folders only. A matching
-                     folder is not entered; the folders given are never matched.
-  --hidden           list hidden files and enter hidden folders too
-  --format FORMAT    text (the default): the paths of each group one a line, an empty
-                       line after each group; a name holding a newline is ambiguous
-                     csv: a header, then group,md5,size,path,modified for each file
-                     json: {&quot;groups&quot;: [{number, md5, size, files: [{path, modified}]}]}
-  --output FILE      write to FILE (default: standard output; &apos;-&apos; is standard output
-                       too). A file is replaced only once complete, and a link to one
-                       stays a link; a device or named pipe is written into, never
-                       replaced; a folder, a link to nothing and a disk are refused
-  -h, --help         show this help
-  -v, --version      show the version
-
-Progress goes to standard error when it is a terminal.
-
-Exit codes:
-  0    the scan ended and its groups were written (finding none is no error)
-  1    the output could not be written
-  2    bad command line: unknown option, missing value, unknown format, no folder,
-       a bad size or pattern
-  3    a folder does not exist or is not a folder
-  4    the scan or the writing failed for another reason, such as memory running out
-  130  stopped by Ctrl-C (SIGINT), 143 stopped by SIGTERM; FILE was left as it was
-</source>
-        <translation>Aufruf: tarvik-scan [--filter MUSTER] [--min-size GRÖSSE] [--max-size GRÖSSE]
-                    [--exclude MUSTER]... [--hidden] [--format text|csv|json]
-                    [--output DATEI] ORDNER...
-
-Findet die Dateien mit gleichem Inhalt in den Ordnern und schreibt sie als nummerierte
-Gruppen. Versteckte Dateien und Ordner werden nur auf Wunsch gelistet, Verknüpfungen auf
-Ordner werden nicht verfolgt, und eine zweimal erreichte Datei zählt einmal.
-
-  --filter MUSTER    nur Namen, die auf eines der durch Kommas getrennten Muster passen,
-                     ohne Unterscheidung von Groß- und Kleinschreibung, wie im Fenster:
-                     --filter &apos;*.jpg, *.png&apos;
-  --min-size GRÖSSE  nur Dateien von mindestens GRÖSSE: Bytes oder mit K, M oder G für
-                     Potenzen von 1024 (500K, 20M, 1.5G); --min-size 1 lässt leere
-                     Dateien aus
-  --max-size GRÖSSE  nur Dateien von höchstens GRÖSSE
-  --exclude MUSTER   die Dateien und Ordner auslassen, die auf eines der durch Kommas
-                     getrennten Muster passen, ohne Unterscheidung von Groß- und
-                     Kleinschreibung; darf mehrmals stehen. Ein Muster ohne &apos;/&apos; wird mit
-                     jedem Namen verglichen (node_modules, *.tmp), eines mit &apos;/&apos; mit dem
-                     Pfad unterhalb des angegebenen Ordners, wobei * und ? innerhalb
-                     eines Namens bleiben und ** über Ordner reicht (photos/*/thumbs,
-                     **/build/**); ein &apos;/&apos; am Ende passt nur auf Ordner. Ein passender
-                     Ordner wird nicht betreten; die angegebenen Ordner passen nie.
-  --hidden           auch versteckte Dateien listen und versteckte Ordner betreten
-  --format FORMAT    text (Vorgabe): die Pfade jeder Gruppe, einer je Zeile, eine
-                       Leerzeile nach jeder Gruppe; ein Name mit Zeilenumbruch ist
-                       mehrdeutig
-                     csv: eine Kopfzeile, dann group,md5,size,path,modified je Datei
-                     json: {&quot;groups&quot;: [{number, md5, size, files: [{path, modified}]}]}
-  --output DATEI     in DATEI schreiben (Vorgabe: Standardausgabe; &apos;-&apos; ist ebenfalls die
-                       Standardausgabe). Eine Datei wird erst ersetzt, wenn alles
-                       geschrieben ist, und eine Verknüpfung auf eine bleibt eine
-                       Verknüpfung; in ein Gerät oder eine benannte Pipe wird
-                       hineingeschrieben, nie ersetzt; ein Ordner, eine Verknüpfung ins
-                       Leere und ein Laufwerk werden abgelehnt
-  -h, --help         diese Hilfe zeigen
-  -v, --version      die Version zeigen
-
-Der Fortschritt geht auf die Standardfehlerausgabe, wenn sie ein Terminal ist.
-
-Rückgabewerte:
-  0    die Suche ist beendet und ihre Gruppen sind geschrieben (keine zu finden ist
-       kein Fehler)
-  1    die Ausgabe konnte nicht geschrieben werden
-  2    falscher Aufruf: unbekannte Option, fehlender Wert, unbekanntes Format, kein
-       Ordner, eine ungültige Größe oder ein ungültiges Muster
-  3    ein Ordner existiert nicht oder ist kein Ordner
-  4    die Suche oder das Schreiben schlug aus einem anderen Grund fehl, etwa weil der
-       Speicher ausging
-  130  durch Strg+C (SIGINT) angehalten, 143 durch SIGTERM angehalten; DATEI blieb, wie
-       sie war
-</translation>
-    </message>
-    <message>
         <source>unknown format &apos;%1&apos;: use text, csv or json</source>
         <translation>unbekanntes Format &apos;%1&apos;: text, csv oder json angeben</translation>
     </message>
@@ -676,6 +622,113 @@ Rückgabewerte:
         <source>--exclude: &apos;%1&apos; cannot be used as a pattern</source>
         <translation>--exclude: &apos;%1&apos; kann nicht als Muster dienen</translation>
     </message>
+    <message>
+        <source>Usage: tarvik-scan [--filter PATTERNS] [--min-size SIZE] [--max-size SIZE]
+                   [--exclude PATTERNS]... [--hidden] [--format text|csv|json]
+                   [--output FILE] [--no-cache] FOLDER...
+
+Finds the files with identical content below the folders and writes them as numbered
+groups. Hidden files and folders are not listed unless asked, links to folders are not
+followed, and a file reached twice is counted once.
+
+  --filter PATTERNS  only names matching one of the comma-separated patterns, case
+                     ignored, as in the window: --filter &apos;*.jpg, *.png&apos;
+  --min-size SIZE    only files of at least SIZE: bytes, or with K, M or G for powers
+                     of 1024 (500K, 20M, 1.5G); --min-size 1 leaves empty files out
+  --max-size SIZE    only files of at most SIZE
+  --exclude PATTERNS leave out the files and folders matching one of the comma-
+                     separated patterns, case ignored; may be given again. A pattern
+                     without &apos;/&apos; is matched against each name (node_modules, *.tmp),
+                     one with &apos;/&apos; against the path below the folder given, where * and
+                     ? stay within one name and ** spans folders (photos/*/thumbs,
+                     **/build/**); a trailing &apos;/&apos; matches folders only. A matching
+                     folder is not entered; the folders given are never matched.
+  --hidden           list hidden files and enter hidden folders too
+  --format FORMAT    text (the default): the paths of each group one a line, an empty
+                       line after each group; a name holding a newline is ambiguous
+                     csv: a header, then group,md5,size,path,modified for each file
+                     json: {&quot;groups&quot;: [{number, md5, size, files: [{path, modified}]}]}
+  --output FILE      write to FILE (default: standard output; &apos;-&apos; is standard output
+                       too). A file is replaced only once complete, and a link to one
+                       stays a link; a device or named pipe is written into, never
+                       replaced; a folder, a link to nothing and a disk are refused
+  --no-cache         neither read nor keep the digest cache that makes a rescan of
+                       unchanged files fast (kept with the window&apos;s, in
+                       ~/.local/share/tarvik/Cache)
+  -h, --help         show this help
+  -v, --version      show the version
+
+Progress goes to standard error when it is a terminal.
+
+Exit codes:
+  0    the scan ended and its groups were written (finding none is no error)
+  1    the output could not be written
+  2    bad command line: unknown option, missing value, unknown format, no folder,
+       a bad size or pattern
+  3    a folder does not exist or is not a folder
+  4    the scan or the writing failed for another reason, such as memory running out
+  130  stopped by Ctrl-C (SIGINT), 143 stopped by SIGTERM; FILE was left as it was
+</source>
+        <translation>Aufruf: tarvik-scan [--filter MUSTER] [--min-size GRÖSSE] [--max-size GRÖSSE]
+                    [--exclude MUSTER]... [--hidden] [--format text|csv|json]
+                    [--output DATEI] [--no-cache] ORDNER...
+
+Findet die Dateien mit gleichem Inhalt in den Ordnern und schreibt sie als nummerierte
+Gruppen. Versteckte Dateien und Ordner werden nur auf Wunsch gelistet, Verknüpfungen auf
+Ordner werden nicht verfolgt, und eine zweimal erreichte Datei zählt einmal.
+
+  --filter MUSTER    nur Namen, die auf eines der durch Kommas getrennten Muster passen,
+                     ohne Unterscheidung von Groß- und Kleinschreibung, wie im Fenster:
+                     --filter &apos;*.jpg, *.png&apos;
+  --min-size GRÖSSE  nur Dateien von mindestens GRÖSSE: Bytes oder mit K, M oder G für
+                     Potenzen von 1024 (500K, 20M, 1.5G); --min-size 1 lässt leere
+                     Dateien aus
+  --max-size GRÖSSE  nur Dateien von höchstens GRÖSSE
+  --exclude MUSTER   die Dateien und Ordner auslassen, die auf eines der durch Kommas
+                     getrennten Muster passen, ohne Unterscheidung von Groß- und
+                     Kleinschreibung; darf mehrmals stehen. Ein Muster ohne &apos;/&apos; wird mit
+                     jedem Namen verglichen (node_modules, *.tmp), eines mit &apos;/&apos; mit dem
+                     Pfad unterhalb des angegebenen Ordners, wobei * und ? innerhalb
+                     eines Namens bleiben und ** über Ordner reicht (photos/*/thumbs,
+                     **/build/**); ein &apos;/&apos; am Ende passt nur auf Ordner. Ein passender
+                     Ordner wird nicht betreten; die angegebenen Ordner passen nie.
+  --hidden           auch versteckte Dateien listen und versteckte Ordner betreten
+  --format FORMAT    text (Vorgabe): die Pfade jeder Gruppe, einer je Zeile, eine
+                       Leerzeile nach jeder Gruppe; ein Name mit Zeilenumbruch ist
+                       mehrdeutig
+                     csv: eine Kopfzeile, dann group,md5,size,path,modified je Datei
+                     json: {&quot;groups&quot;: [{number, md5, size, files: [{path, modified}]}]}
+  --output DATEI     in DATEI schreiben (Vorgabe: Standardausgabe; &apos;-&apos; ist ebenfalls die
+                       Standardausgabe). Eine Datei wird erst ersetzt, wenn alles
+                       geschrieben ist, und eine Verknüpfung auf eine bleibt eine
+                       Verknüpfung; in ein Gerät oder eine benannte Pipe wird
+                       hineingeschrieben, nie ersetzt; ein Ordner, eine Verknüpfung ins
+                       Leere und ein Laufwerk werden abgelehnt
+  --no-cache         den Prüfsummen-Cache, der eine erneute Suche unveränderter Dateien
+                       schnell macht, weder lesen noch behalten (er liegt bei dem des
+                       Fensters, in ~/.local/share/tarvik/Cache)
+  -h, --help         diese Hilfe zeigen
+  -v, --version      die Version zeigen
+
+Der Fortschritt geht auf die Standardfehlerausgabe, wenn sie ein Terminal ist.
+
+Rückgabewerte:
+  0    die Suche ist beendet und ihre Gruppen sind geschrieben (keine zu finden ist
+       kein Fehler)
+  1    die Ausgabe konnte nicht geschrieben werden
+  2    falscher Aufruf: unbekannte Option, fehlender Wert, unbekanntes Format, kein
+       Ordner, eine ungültige Größe oder ein ungültiges Muster
+  3    ein Ordner existiert nicht oder ist kein Ordner
+  4    die Suche oder das Schreiben schlug aus einem anderen Grund fehl, etwa weil der
+       Speicher ausging
+  130  durch Strg+C (SIGINT) angehalten, 143 durch SIGTERM angehalten; DATEI blieb, wie
+       sie war
+</translation>
+    </message>
+    <message>
+        <source>warning: %1</source>
+        <translation>Warnung: %1</translation>
+    </message>
 </context>
 <context>
     <name>tarvik::SearchOptionsPanel</name>
@@ -730,6 +783,14 @@ Rückgabewerte:
     <message>
         <source>&quot;%1&quot; cannot be used as a pattern</source>
         <translation>„%1“ kann nicht als Muster dienen</translation>
+    </message>
+    <message>
+        <source>Reuse what earlier scans read</source>
+        <translation>Unveränderte Dateien nicht erneut lesen</translation>
+    </message>
+    <message>
+        <source>Files unchanged since an earlier scan (same size, times and inode) are not read again; files are shown as copies unread only if they were once compared byte for byte. Off: every file is read, and nothing is kept.</source>
+        <translation>Dateien, die seit einer früheren Suche unverändert sind (gleiche Größe, Zeiten und Inode), werden nicht erneut gelesen; ungelesen als Kopien gezeigt werden nur Dateien, die einmal Byte für Byte verglichen wurden. Aus: Jede Datei wird gelesen, und nichts wird behalten.</translation>
     </message>
 </context>
 <context>
