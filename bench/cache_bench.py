@@ -64,7 +64,7 @@ def main():
             "find": ["sh", "-c", "find '%s' -type f -printf '%%s %%T@\\n' >/dev/null" % tree],
             "jdupes": ["jdupes", "-r", "-q", tree],
             "fdupes": ["fdupes", "-r", "-q", tree],
-            "rmlint": ["rmlint", "-T", "df", "-o", "fdupes:/dev/null", tree],
+            "rmlint": ["rmlint", "-T", "df", "-o", "fdupes:" + run_bench.RMLINT_OUT, tree],
         }
         order = ["no cache", "first, writing", "rescan", "find"] + peers
         xattr_tree = None
@@ -73,7 +73,7 @@ def main():
             if not os.path.isdir(xattr_tree):
                 shutil.copytree(tree, xattr_tree)
             cmds["rmlint --xattr rescan"] = ["rmlint", "-T", "df", "--xattr", "-o",
-                                             "fdupes:/dev/null", xattr_tree]
+                                             "fdupes:" + run_bench.RMLINT_OUT, xattr_tree]
             order.append("rmlint --xattr rescan")
             subprocess.run(cmds["rmlint --xattr rescan"], stdout=subprocess.DEVNULL)
         times = {k: [] for k in order}

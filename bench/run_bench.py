@@ -46,6 +46,7 @@ SEED = 20240601
 RECIPE_VERSION = 1
 POOL_SIZE = 64 * 1024 * 1024
 TIME_OUT = "/tmp/tarvik-bench-time.txt"
+# A file of our own, never /dev/null: a peer may replace the file it writes to.
 RMLINT_OUT = "/tmp/tarvik-bench-rmlint.txt"
 
 
