@@ -252,6 +252,8 @@ struct ScanJob
             if (cache) {
                 cache->save();
                 cacheWarning = cache->warning();
+                // Its records would only stay beside the results while they are written.
+                cache.reset();
             }
             collector.finish();
             writing = true;

@@ -322,8 +322,9 @@ bool ScanCache::save()
 
 bool ScanCache::saveNow()
 {
-    // A rescan of unchanged files, on the day of the last: nothing to keep.
-    if (mReadOk && !mChanged)
+    // A rescan of unchanged files, on the day of the last: nothing to keep. A second save has
+    // nothing more to give.
+    if ((mReadOk && !mChanged) || !mFacts)
         return true;
     if (!QDir().mkpath(mFolder)) {
         mWarning = QCoreApplication::translate("tarvik::DigestCache",
@@ -357,8 +358,12 @@ bool ScanCache::saveNow()
     if (!std::is_sorted(old.begin(), old.end(), CacheRecord::before))
         std::sort(old.begin(), old.end(), CacheRecord::before);
     const quint32 oldest = mToday > quint32(kKeepDays) ? mToday - quint32(kKeepDays) : 0;
-    const std::vector<CacheRecord> merged =
-        DigestCacheFile::merge(learnt(), old, oldest, kMaxRecords);
+    std::vector<CacheRecord> ours = learnt();
+    // Nothing asks for the scan's facts after this: their memory is the merge's.
+    mFacts.reset();
+    std::vector<quint32>().swap(mIndex);
+    const std::vector<CacheRecord> merged = DigestCacheFile::merge(ours, old, oldest, kMaxRecords);
+    std::vector<CacheRecord>().swap(ours);
     // A rescan of unchanged files on the day of the last has nothing new to keep.
     if (mReadOk && merged.size() == old.size() &&
         (merged.empty() ||
