@@ -102,6 +102,8 @@ void TreeWidget::removeRows(const QVector<QTreeWidgetItem*>& rows)
 
 void TreeWidget::setTopLevelItems(const QVector<QTreeWidgetItem*>& groups, GroupSet* collapsed)
 {
+    if (arrangeViewRows(groups, collapsed))
+        return;
     replaceTopLevel(groups, collapsed, [] {});
 }
 

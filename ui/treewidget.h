@@ -79,6 +79,9 @@ private:
                          const std::function<void()>& whileDetached);
     void noteCollapsed(GroupSet* collapsed) const;
 
+    // The groups made the top-level rows in place, in treewidget_arrange.cpp; false, with
+    // nothing changed, where it cannot.
+    bool arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupSet* collapsed);
     // The view items' part, in treewidget_viewitems.cpp.
     // The first view row that changed, INT_MAX for none yet, -1 where Qt must lay out.
     int appendViewRows(const QModelIndex& parent, int start, int end);
