@@ -250,6 +250,7 @@ void StressTest::treeShowsWhatQtLaysOut()
     tree.show();
     QVERIFY(QTest::qWaitForWindowExposed(&tree));
     int rows = 0;
+    QVector<QTreeWidgetItem*> aside;
     for (int round = 0; round < 6; ++round) {
         if (held)
             tree.holdLayout();
@@ -275,10 +276,27 @@ void StressTest::treeShowsWhatQtLaysOut()
                         gone.append(group->child(0));
                 }
                 if (pick == 16) {
-                    for (int g = groups - 1; g >= 0; --g)
-                        reversed.append(tree.topLevelItem(g));
+                    // Reversed, some groups left out and those left out before back at the end.
+                    for (int g = groups - 1; g >= 0; --g) {
+                        if (random.bounded(4) == 0)
+                            aside.append(tree.topLevelItem(g));
+                        else
+                            reversed.append(tree.topLevelItem(g));
+                    }
+                    for (int g = 0; g < aside.size();) {
+                        if (aside[g]->treeWidget() || random.bounded(2) == 0) {
+                            ++g;
+                            continue;
+                        }
+                        reversed.append(aside.takeAt(g));
+                    }
+                    QTreeWidgetItem* current = tree.topLevelItem(int(random.bounded(groups)));
+                    if (current->childCount() > 0)
+                        current = current->child(0);
+                    tree.setCurrentItem(current);
                     TreeWidget::GroupSet collapsed;
                     tree.setTopLevelItems(reversed, &collapsed);
+                    QCOMPARE(tree.currentItem(), current->treeWidget() ? current : nullptr);
                 } else {
                     tree.removeRows(gone);
                 }
@@ -298,6 +316,9 @@ void StressTest::treeShowsWhatQtLaysOut()
         tree.doItemsLayout();
         QCOMPARE(shown, tree.shownRows());
     }
+    for (QTreeWidgetItem* group : qAsConst(aside))
+        if (!group->treeWidget())
+            delete group;
 }
 
 void StressTest::trashElsewhere_data()

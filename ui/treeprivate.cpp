@@ -2,7 +2,6 @@
 
 #ifdef TARVIK_TREE_VIEW_ITEMS
 
-#include <QStack>
 #include <QTreeWidgetItem>
 
 namespace tarvik {
@@ -33,6 +32,13 @@ struct View
     friend type reach(View);
 };
 
+struct CreateIndex
+{
+    using type = QModelIndex (QAbstractItemModel::*)(int, int, void*) const;
+    friend type reach(CreateIndex);
+};
+
+template struct Reach<CreateIndex, &QAbstractItemModel::createIndex>;
 template struct Reach<PrivatePart, &QTreeWidgetItem::d>;
 template struct Reach<Children, &QTreeWidgetItem::children>;
 template struct Reach<View, &QTreeWidgetItem::view>;
@@ -49,16 +55,16 @@ QList<QTreeWidgetItem*>& childrenOf(QTreeWidgetItem* item)
     return item->*reach(Children());
 }
 
+QModelIndex makeIndex(const QAbstractItemModel* model, int row, int column, void* pointer)
+{
+    return (model->*reach(CreateIndex()))(row, column, pointer);
+}
+
 void setTreeOf(QTreeWidgetItem* item, QTreeWidget* tree)
 {
-    QStack<QTreeWidgetItem*> stack;
-    stack.push(item);
-    while (!stack.isEmpty()) {
-        QTreeWidgetItem* next = stack.pop();
-        next->*reach(View()) = tree;
-        for (QTreeWidgetItem* child : qAsConst(childrenOf(next)))
-            stack.push(child);
-    }
+    item->*reach(View()) = tree;
+    for (QTreeWidgetItem* child : qAsConst(childrenOf(item)))
+        setTreeOf(child, tree);
 }
 
 } // namespace tarvik

@@ -37,6 +37,8 @@ inline QTreeViewItem childItem(const QTreeViewPrivate* d, const QModelIndex& ind
 QTreeWidgetItemPrivate* itemPrivate(const QTreeWidgetItem* item);
 // The item's children as the model sees them; for the invisible root, the top-level rows.
 QList<QTreeWidgetItem*>& childrenOf(QTreeWidgetItem* item);
+// An index of the model, made as the model itself makes them.
+QModelIndex makeIndex(const QAbstractItemModel* model, int row, int column, void* pointer);
 // Tells the item and every row below it which tree they are in, nullptr for none.
 void setTreeOf(QTreeWidgetItem* item, QTreeWidget* tree);
 

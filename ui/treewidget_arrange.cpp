@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QtCore/private/qabstractitemmodel_p.h>
 #include <QtWidgets/private/qtreewidget_p.h>
+#include <cstring>
 #endif
 
 namespace tarvik {
@@ -26,6 +27,13 @@ QTreeWidgetItem* topOf(QTreeWidgetItem* item)
     while (QTreeWidgetItem* parent = item->parent())
         item = parent;
     return item;
+}
+
+// A row whose indicator shows only when it has children, as the view items made here assume.
+bool isPlainRow(const QTreeWidgetItem* row)
+{
+    return row->childIndicatorPolicy() == QTreeWidgetItem::DontShowIndicatorWhenChildless &&
+           !row->isHidden();
 }
 
 // The rows of the top level before the change, found by the guess the model keeps in each
@@ -104,8 +112,10 @@ bool TreeWidget::arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupS
             }
             if (group->treeWidget())
                 return false;
+            if (!isPlainRow(group))
+                return false;
             for (int c = 0; c < group->childCount(); ++c)
-                if (group->child(c)->childCount() > 0)
+                if (group->child(c)->childCount() > 0 || !isPlainRow(group->child(c)))
                     return false;
             addedRows += 1 + group->childCount();
         }
@@ -134,35 +144,36 @@ bool TreeWidget::arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupS
             collapsed->insert(group);
     }
 
-    // The model's rows.
-    for (int r = 0; r < oldCount; ++r)
-        if (!stays.at(r))
-            setTreeOf(topLevel.at(r), nullptr);
-    topLevel = QList<QTreeWidgetItem*>(groups.begin(), groups.end());
-    for (int n = 0; n < groups.size(); ++n) {
-        if (from.at(n) < 0)
-            setTreeOf(groups.at(n), this);
-        itemPrivate(groups.at(n))->rowGuess = n;
-    }
-
-    // The persistent indexes: a group's moves with it, those of groups gone and of their rows
-    // are no longer valid, as when Qt takes rows out. The rows of a group keep theirs.
+    // The persistent indexes, while the rows before are known: a group's moves with it, those
+    // of groups gone and of their rows are no longer valid, as when Qt takes rows out. The rows
+    // of a group keep theirs.
+    QVector<int> to(oldCount, -1);
+    for (int n = 0; n < groups.size(); ++n)
+        if (from.at(n) >= 0)
+            to[from.at(n)] = n;
+    QAbstractItemModel* const treeModel = model();
     QMultiHash<QModelIndex, QPersistentModelIndexData*>& live =
-        static_cast<QAbstractItemModelPrivate*>(QObjectPrivate::get(model()))->persistent.indexes;
+        static_cast<QAbstractItemModelPrivate*>(QObjectPrivate::get(treeModel))->persistent.indexes;
     QMultiHash<QModelIndex, QPersistentModelIndexData*> before;
     before.swap(live);
     live.reserve(before.size());
-    for (auto it = before.cbegin(); it != before.cend(); ++it) {
-        QPersistentModelIndexData* data = it.value();
-        auto* item = static_cast<QTreeWidgetItem*>(data->index.internalPointer());
-        QTreeWidgetItem* group = topOf(item);
-        if (group->treeWidget() != this) {
-            data->index = QModelIndex();
-            continue;
+    {
+        OldRows oldRows(topLevel);
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            QPersistentModelIndexData* data = it.value();
+            const QModelIndex index = data->index;
+            void* const pointer = index.internalPointer();
+            const bool isGroup = index.row() < oldCount && topLevel.at(index.row()) == pointer;
+            const int r =
+                isGroup ? index.row() : oldRows.of(topOf(static_cast<QTreeWidgetItem*>(pointer)));
+            if (r < 0 || to.at(r) < 0) {
+                data->index = QModelIndex();
+                continue;
+            }
+            if (isGroup)
+                data->index = makeIndex(treeModel, to.at(r), index.column(), pointer);
+            live.insert(data->index, data);
         }
-        if (item == group)
-            data->index = model()->index(itemPrivate(group)->rowGuess, data->index.column());
-        live.insert(data->index, data);
     }
     // The view's set of expanded rows hashes them by row: made again, of those still valid.
     QSet<QPersistentModelIndex> expandedSet;
@@ -171,41 +182,63 @@ bool TreeWidget::arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupS
         if (index.isValid())
             expandedSet.insert(index);
 
+    // The model's rows.
+    for (int r = 0; r < oldCount; ++r)
+        if (to.at(r) < 0)
+            setTreeOf(topLevel.at(r), nullptr);
+    topLevel = QList<QTreeWidgetItem*>(groups.begin(), groups.end());
+    for (int n = 0; n < groups.size(); ++n) {
+        if (from.at(n) < 0)
+            setTreeOf(groups.at(n), this);
+        itemPrivate(groups.at(n))->rowGuess = n;
+    }
+
     // The view's rows, group by group in the new order: those of a group that stays are
     // copied, those of a group back are laid out as Qt would, expanded unless it was collapsed.
-    QVector<QTreeViewItem> laidOut;
-    laidOut.reserve(items.size() + addedRows);
+    QVector<QTreeViewItem> laidOut(items.size() + addedRows);
+    QTreeViewItem* out = laidOut.data();
+    int next = 0;
     QVector<QModelIndex> expandedNow;
     const int count = groups.size();
     for (int n = 0; n < count; ++n) {
-        const int first = laidOut.size();
-        const QModelIndex index = model()->index(n, 0);
+        const int first = next;
+        QTreeWidgetItem* group = groups.at(n);
+        const QModelIndex index = makeIndex(treeModel, n, 0, group);
         if (from.at(n) >= 0) {
-            for (int i = at.at(from.at(n)); i < at.at(from.at(n) + 1); ++i)
-                laidOut.append(items.at(i));
-            for (int i = first + 1; i < laidOut.size(); ++i)
-                laidOut[i].parentItem = first;
+            const int begin = at.at(from.at(n));
+            const int rows = at.at(from.at(n) + 1) - begin;
+            std::memcpy(static_cast<void*>(out + first), items.constData() + begin,
+                        sizeof(QTreeViewItem) * size_t(rows));
+            next += rows;
+            for (int i = first + 1; i < next; ++i)
+                out[i].parentItem = first;
         } else {
-            QTreeWidgetItem* group = groups.at(n);
-            const int rows = group->childCount();
-            QTreeViewItem item;
-            item.index = index;
-            item.hasChildren = d->hasVisibleChildren(index);
+            // Every row checked above: a file without children, shown without an indicator.
+            const QList<QTreeWidgetItem*>& files = childrenOf(group);
+            const int rows = files.size();
+            QTreeViewItem& item = out[next++];
+            item.hasChildren = rows > 0;
             item.expanded = rows > 0 && !collapsed->contains(group);
             item.total = item.expanded ? uint(rows) : 0;
-            laidOut.append(item);
             if (item.expanded) {
                 expandedSet.insert(index);
                 expandedNow.append(index);
-                for (int r = 0; r < rows; ++r)
-                    laidOut.append(childItem(d, model()->index(r, 0, index), first, r + 1 < rows));
+                for (int r = 0; r < rows; ++r) {
+                    QTreeViewItem& file = out[next++];
+                    file.index = makeIndex(treeModel, r, 0, files.at(r));
+                    file.parentItem = first;
+                    file.level = 1;
+                    file.hasMoreSiblings = r + 1 < rows;
+                }
             }
         }
-        QTreeViewItem& item = laidOut[first];
+        QTreeViewItem& item = out[first];
         item.index = index;
         item.parentItem = -1;
+        item.level = 0;
         item.hasMoreSiblings = n + 1 < count;
     }
+    laidOut.resize(next);
     items.swap(laidOut);
     d->expandedIndexes.swap(expandedSet);
     d->lastViewedItem = 0;
