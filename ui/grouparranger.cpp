@@ -10,10 +10,17 @@ namespace tarvik {
 
 namespace {
 
+// The full path of a row; file rows keep theirs, so most need no copy through a QVariant.
+QString pathOf(const QTreeWidgetItem* row)
+{
+    const auto* file = dynamic_cast<const FileItem*>(row);
+    return file ? file->path() : row->text(3);
+}
+
 bool anyPathHolds(const QTreeWidgetItem* group, const QStringMatcher& text)
 {
     for (int i = 0; i < group->childCount(); ++i) {
-        if (text.indexIn(group->child(i)->text(3)) >= 0)
+        if (text.indexIn(pathOf(group->child(i))) >= 0)
             return true;
     }
     return false;
@@ -23,9 +30,13 @@ bool anyPathHolds(const QTreeWidgetItem* group, const QStringMatcher& text)
 qint64 fileSize(const QTreeWidgetItem* group)
 {
     for (int i = 0; i < group->childCount(); ++i) {
-        const FileStamp stamp = stampOf(group->child(i));
-        if (stamp.valid)
+        const QTreeWidgetItem* row = group->child(i);
+        if (const auto* file = dynamic_cast<const FileItem*>(row)) {
+            if (file->stamp().valid)
+                return file->stamp().size;
+        } else if (const FileStamp stamp = stampOf(row); stamp.valid) {
             return stamp.size;
+        }
     }
     return 0;
 }
@@ -71,7 +82,7 @@ void GroupArranger::apply(const QVector<QTreeWidgetItem*>& found)
                 k.number = files;
                 break;
             case GroupOrder::Path:
-                k.text = files > 0 ? group->child(0)->text(3).toCaseFolded() : QString();
+                k.text = files > 0 ? pathOf(group->child(0)).toCaseFolded() : QString();
                 break;
             case GroupOrder::Found:
                 break;
