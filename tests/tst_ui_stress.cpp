@@ -250,7 +250,10 @@ void StressTest::treeShowsWhatQtLaysOut()
     tree.show();
     QVERIFY(QTest::qWaitForWindowExposed(&tree));
     int rows = 0;
+    // Groups left out, how each group was shown when last arranged.
     QVector<QTreeWidgetItem*> aside;
+    TreeWidget::GroupSet collapsed;
+    QHash<const QTreeWidgetItem*, bool> wasExpanded;
     for (int round = 0; round < 6; ++round) {
         if (held)
             tree.holdLayout();
@@ -294,9 +297,18 @@ void StressTest::treeShowsWhatQtLaysOut()
                     if (current->childCount() > 0)
                         current = current->child(0);
                     tree.setCurrentItem(current);
-                    TreeWidget::GroupSet collapsed;
+                    for (int g = 0; g < groups; ++g) {
+                        const QTreeWidgetItem* group = tree.topLevelItem(g);
+                        if (group->childCount() > 0)
+                            wasExpanded.insert(group, group->isExpanded());
+                        else
+                            wasExpanded.remove(group);
+                    }
                     tree.setTopLevelItems(reversed, &collapsed);
                     QCOMPARE(tree.currentItem(), current->treeWidget() ? current : nullptr);
+                    for (const QTreeWidgetItem* group : qAsConst(reversed))
+                        if (wasExpanded.contains(group))
+                            QCOMPARE(group->isExpanded(), wasExpanded.value(group));
                 } else {
                     tree.removeRows(gone);
                 }

@@ -70,6 +70,9 @@ bool TreeWidget::arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupS
     if (!viewItemsCurrent() || QAccessible::isActive())
         return false;
     QTreeViewPrivate* d = viewOf(d_ptr);
+    // Open editors are found by their rows' persistent indexes.
+    if (!d->indexEditorHash.isEmpty())
+        return false;
     QList<QTreeWidgetItem*>& topLevel = childrenOf(invisibleRootItem());
     const int oldCount = topLevel.size();
     QVector<QTreeViewItem>& items = d->viewItems;
