@@ -3,6 +3,8 @@
 // What the tree reaches of Qt's private data: the view's laid-out rows, and the parts of an item
 // that the model keeps to itself. Only for the Qt version the program was built against.
 
+#include "ui/treewidget.h"
+
 #ifdef TARVIK_TREE_VIEW_ITEMS
 
 #include <QList>
@@ -42,6 +44,17 @@ QModelIndex makeIndex(const QAbstractItemModel* model, int row, int column, void
 // Tells the item and every row below it which tree they are in, nullptr for none.
 void setTreeOf(QTreeWidgetItem* item, QTreeWidget* tree);
 
+struct TreeWidget::SpareRows
+{
+    QVector<QTreeViewItem> items;
+};
+
 } // namespace tarvik
+
+#else
+
+struct tarvik::TreeWidget::SpareRows
+{
+};
 
 #endif

@@ -1,5 +1,7 @@
 #include "ui/treewidget.h"
 
+#include "ui/treeprivate.h"
+
 #include <QKeyEvent>
 #include <QTimer>
 #include <climits>
@@ -164,6 +166,7 @@ void TreeWidget::doItemsLayout()
         return;
     }
     mLateRows.clear();
+    dropSpareRows();
     QTreeWidget::doItemsLayout();
 }
 

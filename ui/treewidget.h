@@ -4,6 +4,7 @@
 #include <QTreeWidget>
 #include <QVector>
 #include <functional>
+#include <memory>
 
 class QKeyEvent;
 
@@ -30,6 +31,7 @@ public:
     using GroupSet = QSet<const QTreeWidgetItem*>;
 
     explicit TreeWidget(QWidget* parent = nullptr);
+    ~TreeWidget() override;
 
     // While held, a full relayout Qt asks for waits until releaseLayout(), or layoutNow()
     // after a row was taken out; the tree shows what it showed before until then.
@@ -82,6 +84,7 @@ private:
     // The groups made the top-level rows in place, in treewidget_arrange.cpp; false, with
     // nothing changed, where it cannot.
     bool arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupSet* collapsed);
+    void dropSpareRows();
     // The view items' part, in treewidget_viewitems.cpp.
     // The first view row that changed, INT_MAX for none yet, -1 where Qt must lay out.
     int appendViewRows(const QModelIndex& parent, int start, int end);
@@ -110,6 +113,10 @@ private:
     int mFirstChangedRow = -1;
     // Top-level rows that had children appended while they were not the last one.
     QSet<int> mLateRows;
+    // The view items' buffer from before the last rearrangement, for the next one; dropped
+    // when Qt lays the tree out anew.
+    struct SpareRows;
+    std::unique_ptr<SpareRows> mSpareRows;
 };
 
 } // namespace tarvik

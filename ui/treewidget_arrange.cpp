@@ -2,10 +2,10 @@
 // of top-level rows, its persistent indexes and the view's laid-out rows are rewritten in one
 // pass each, instead of Qt taking every group out and putting them back one by one.
 
+#include "ui/treeprivate.h"
 #include "ui/treewidget.h"
 
 #ifdef TARVIK_TREE_VIEW_ITEMS
-#include "ui/treeprivate.h"
 
 #include <QAccessible>
 #include <QHash>
@@ -198,7 +198,14 @@ bool TreeWidget::arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupS
 
     // The view's rows, group by group in the new order: those of a group that stays are
     // copied, those of a group back are laid out as Qt would, expanded unless it was collapsed.
-    QVector<QTreeViewItem> laidOut(items.size() + addedRows);
+    // Into the buffer the rows were in before the last time: a fresh one costs a page fault
+    // for every few rows.
+    if (!mSpareRows)
+        mSpareRows = std::make_unique<SpareRows>();
+    QVector<QTreeViewItem>& laidOut = mSpareRows->items;
+    if (laidOut.capacity() < items.size() + addedRows)
+        laidOut = QVector<QTreeViewItem>();
+    laidOut.resize(items.size() + addedRows);
     QTreeViewItem* out = laidOut.data();
     int next = 0;
     QVector<QModelIndex> expandedNow;
@@ -219,7 +226,7 @@ bool TreeWidget::arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupS
             // Every row checked above: a file without children, shown without an indicator.
             const QList<QTreeWidgetItem*>& files = childrenOf(group);
             const int rows = files.size();
-            QTreeViewItem& item = out[next++];
+            QTreeViewItem& item = out[next++] = QTreeViewItem();
             item.hasChildren = rows > 0;
             item.expanded = rows > 0 && !collapsed->contains(group);
             item.total = item.expanded ? uint(rows) : 0;
@@ -227,7 +234,7 @@ bool TreeWidget::arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupS
                 expandedSet.insert(index);
                 expandedNow.append(index);
                 for (int r = 0; r < rows; ++r) {
-                    QTreeViewItem& file = out[next++];
+                    QTreeViewItem& file = out[next++] = QTreeViewItem();
                     file.index = makeIndex(treeModel, r, 0, files.at(r));
                     file.parentItem = first;
                     file.level = 1;
@@ -243,6 +250,9 @@ bool TreeWidget::arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupS
     }
     laidOut.resize(next);
     items.swap(laidOut);
+    // Kept for the next time only while it is of a size the tree may need again.
+    if (laidOut.capacity() > 2 * items.size() + 4096)
+        mSpareRows.reset();
     d->expandedIndexes.swap(expandedSet);
     d->lastViewedItem = 0;
     d->hoverBranch = -1;
@@ -272,5 +282,12 @@ bool TreeWidget::arrangeViewRows(const QVector<QTreeWidgetItem*>&, GroupSet*)
 }
 
 #endif
+
+TreeWidget::~TreeWidget() = default;
+
+void TreeWidget::dropSpareRows()
+{
+    mSpareRows.reset();
+}
 
 } // namespace tarvik
