@@ -29,11 +29,12 @@ QTreeWidgetItem* topOf(QTreeWidgetItem* item)
     return item;
 }
 
-// A row whose indicator shows only when it has children, as the view items made here assume.
+// A row not hidden, whose indicator shows only when it has children, as laid out here.
 bool isPlainRow(const QTreeWidgetItem* row)
 {
+    // Out of a tree, an item keeps whether it is hidden to itself until it is put back.
     return row->childIndicatorPolicy() == QTreeWidgetItem::DontShowIndicatorWhenChildless &&
-           !row->isHidden();
+           !itemPrivate(row)->hidden;
 }
 
 // The rows of the top level before the change, found by the guess the model keeps in each
