@@ -18,11 +18,12 @@ namespace tarvik {
 // group. At a million rows either takes longer than the event loop may wait, so rows come and
 // go here in ways whose cost grows with the rows changed: where Qt's own view items can be
 // reached, rows appended at the end go into them directly, rows appended to an earlier
-// expanded group are merged in one pass when the layout is released, and rows taken out are
-// dropped from them in one pass. Those view items are Qt's private data: they are used only on
-// the Qt version the program was built against, and never when the environment sets
-// TARVIK_TREE_QT_LAYOUT; without them, many rows are taken out by taking every group out at
-// once and putting them back, with one layout by Qt.
+// expanded group are merged in one pass when the layout is released, rows taken out are
+// dropped from them in one pass, and groups put in another order or left out are rearranged
+// in place, in the model and in them. Those view items are Qt's private data: they are used
+// only on the Qt version the program was built against, and never when the environment sets
+// TARVIK_TREE_QT_LAYOUT; without them, many rows are taken out, and groups rearranged, by
+// taking every group out at once and putting them back, with one layout by Qt.
 class TreeWidget : public QTreeWidget
 {
     Q_OBJECT
