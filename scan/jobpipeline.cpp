@@ -5,6 +5,7 @@
 #include "scan/scancache.h"
 
 #include <QThread>
+#include <algorithm>
 #ifdef Q_OS_LINUX
 #include <sched.h>
 #endif
@@ -415,16 +416,29 @@ bool JobPipeline::settle(Worker& w, Bucket* bucket, Job* from, Job* waiting, boo
     return true;
 }
 
+// A worker's share of the comparisons, so that every worker has some: a step of the lanes
+// costs the same for five pairs or sixteen, and one of two digests in general registers what
+// one alone does. Fewer than pay for the lanes go two at a time, taking turns.
+size_t JobPipeline::comparisonsPerTurn() const
+{
+    const size_t all = mComparing.size() + mComparingHeld;
+    const size_t share = (all + size_t(mWorkerCount) - 1) / size_t(mWorkerCount);
+    return share >= size_t(Md5::kLanesFrom) ? qMin(share, size_t(mLanes)) : 2;
+}
+
 bool JobPipeline::compareTurn(Worker& w, std::unique_lock<std::mutex>& lock)
 {
-    // As many as the lanes take, the oldest first: they hold back the duplicates behind them.
-    // A step of the lanes costs the same for one pair or sixteen, so sharing a few pairs out
-    // between the workers would nearly double the processor time their digests take.
-    std::vector<Job*> mine;
-    while (!mComparing.empty() && mine.size() < size_t(mLanes)) {
-        mine.push_back(mComparing.front());
-        mComparing.pop_front();
-    }
+    // Those with the most left first: the comparisons then end together, with the digests
+    // side by side to the end, instead of the longest running on alone.
+    const size_t take = qMin(comparisonsPerTurn(), mComparing.size());
+    const auto bytesLeft = [](const Job* job) {
+        return job->comparison->size - job->comparison->offset;
+    };
+    std::partial_sort(mComparing.begin(), mComparing.begin() + qsizetype(take), mComparing.end(),
+                      [&](const Job* a, const Job* b) { return bytesLeft(a) > bytesLeft(b); });
+    std::vector<Job*> mine(mComparing.begin(), mComparing.begin() + qsizetype(take));
+    mComparing.erase(mComparing.begin(), mComparing.begin() + qsizetype(take));
+    mComparingHeld += mine.size();
     lock.unlock();
     std::vector<Comparison*> list;
     for (Job* job : mine)
@@ -460,6 +474,7 @@ bool JobPipeline::compareTurn(Worker& w, std::unique_lock<std::mutex>& lock)
     }
     collectKnown(w);
     lock.lock();
+    mComparingHeld -= mine.size();
     for (Job* job : going)
         mComparing.push_back(job);
     if (!going.empty())
