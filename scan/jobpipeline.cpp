@@ -292,7 +292,7 @@ void JobPipeline::workerLoop()
     std::unique_lock<std::mutex> lock(mMutex);
     for (;;) {
         mWorkReady.wait(lock, [this] {
-            return mQuit || mFailed || !mReady.empty() || !mComparing.empty() || digestsDue();
+            return mQuit || mFailed || !mReady.empty() || comparisonsWaiting() || digestsDue();
         });
         if (mQuit || mFailed)
             return;
@@ -419,6 +419,13 @@ bool JobPipeline::settle(Worker& w, Bucket* bucket, Job* from, Job* waiting, boo
 // A worker's share of the comparisons, so that every worker has some: a step of the lanes
 // costs the same for five pairs or sixteen, and one of two digests in general registers what
 // one alone does. Fewer than pay for the lanes go two at a time, taking turns.
+// Two comparisons digested together take no longer than one alone: a comparison left alone in
+// the pool waits for the one another worker runs alone, which comes back within a turn.
+bool JobPipeline::comparisonsWaiting() const
+{
+    return mComparing.size() > 1 || (mComparing.size() == 1 && mComparingAlone == 0);
+}
+
 size_t JobPipeline::comparisonsPerTurn() const
 {
     const size_t all = mComparing.size() + mComparingHeld;
@@ -430,6 +437,8 @@ bool JobPipeline::compareTurn(Worker& w, std::unique_lock<std::mutex>& lock)
 {
     // Those with the most left first: the comparisons then end together, with the digests
     // side by side to the end, instead of the longest running on alone.
+    if (!comparisonsWaiting())
+        return true;
     const size_t take = qMin(comparisonsPerTurn(), mComparing.size());
     const auto bytesLeft = [](const Job* job) {
         return job->comparison->size - job->comparison->offset;
@@ -439,6 +448,8 @@ bool JobPipeline::compareTurn(Worker& w, std::unique_lock<std::mutex>& lock)
     std::vector<Job*> mine(mComparing.begin(), mComparing.begin() + qsizetype(take));
     mComparing.erase(mComparing.begin(), mComparing.begin() + qsizetype(take));
     mComparingHeld += mine.size();
+    const bool alone = mine.size() == 1;
+    mComparingAlone += alone ? 1 : 0;
     lock.unlock();
     std::vector<Comparison*> list;
     for (Job* job : mine)
@@ -475,6 +486,7 @@ bool JobPipeline::compareTurn(Worker& w, std::unique_lock<std::mutex>& lock)
     collectKnown(w);
     lock.lock();
     mComparingHeld -= mine.size();
+    mComparingAlone -= alone ? 1 : 0;
     for (Job* job : going)
         mComparing.push_back(job);
     if (!going.empty())
