@@ -416,9 +416,6 @@ bool JobPipeline::settle(Worker& w, Bucket* bucket, Job* from, Job* waiting, boo
     return true;
 }
 
-// A worker's share of the comparisons, so that every worker has some: a step of the lanes
-// costs the same for five pairs or sixteen, and one of two digests in general registers what
-// one alone does. Fewer than pay for the lanes go two at a time, taking turns.
 // Two comparisons digested together take no longer than one alone: a comparison left alone in
 // the pool waits for the one another worker runs alone, which comes back within a turn.
 bool JobPipeline::comparisonsWaiting() const
@@ -426,6 +423,9 @@ bool JobPipeline::comparisonsWaiting() const
     return mComparing.size() > 1 || (mComparing.size() == 1 && mComparingAlone == 0);
 }
 
+// A worker's share of the comparisons, so that every worker has some: a step of the lanes
+// costs the same for five pairs or sixteen, and two digests in general registers what one
+// alone does. Fewer than pay for the lanes go two at a time, taking turns.
 size_t JobPipeline::comparisonsPerTurn() const
 {
     const size_t all = mComparing.size() + mComparingHeld;

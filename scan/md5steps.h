@@ -79,7 +79,8 @@ template <typename Word> TARVIK_MD5_INLINE Word rotl(const Word& x, int s)
 template <typename Word> TARVIK_MD5_INLINE void offChain(Word& word)
 {
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-    // A pair stays in general registers: in one vector, both halves would wait on each other.
+    // A pair stays in general registers: the compiler would make it a vector, whose steps
+    // take longer.
     if constexpr (std::is_same_v<Word, WordPair>)
         asm("" : "+r"(word.x), "+r"(word.y));
     else if constexpr (sizeof(Word) > sizeof(quint32))
