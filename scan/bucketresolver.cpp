@@ -60,7 +60,8 @@ bool BucketResolver::openCached(SizeBucket& bucket)
     if (!mCache->known(bucket.pendingFirst, &first))
         return false;
     const bool keyed = first.flags & CacheRecord::HasKey;
-    if (!keyed && bucket.size <= kFingerprintFrom)
+    if ((!keyed && bucket.size <= kFingerprintFrom) ||
+        (keyed && !mCache->knownKey(bucket.pendingFirst, &first.key)))
         return false;
     bucket.opened = true;
     bucket.classes.add(classOf(bucket.pendingFirst, first.key, keyed));
@@ -97,6 +98,8 @@ bool BucketResolver::resolveCached(SizeBucket& bucket, Probe& probe)
         if (!bucket.classes[i].keyed && !bucket.classes[i].dead)
             return false;
     }
+    if (!mCache->knownKey(probe.file, &mine.key))
+        return false;
     bucket.classes.liveWithKey(mine.key, &mCandidates);
     if (!mCandidates.empty())
         return false;

@@ -89,15 +89,13 @@ public:
     // In a place word, beside 1 + the record's place:
     static constexpr quint32 kHasKey = 1u << 31;
     static constexpr quint32 kHasMd5 = 1u << 30;
-    // An MD5 learnt by this scan.
+    // An MD5, a key learnt by this scan.
     static constexpr quint32 kMd5Learnt = 1u << 29;
+    static constexpr quint32 kKeyLearnt = 1u << 28;
     static constexpr quint32 kPlace = (1u << 24) - 1;
 
-    struct Known
-    {
-        quint64 key;
-        quint64 token;
-    };
+    // The token as it stands now.
+    using Known = quint64;
 
     Facts() : mChunks(new std::unique_ptr<Chunk>[kMaxChunks]) {}
 
@@ -174,7 +172,7 @@ void ScanCache::open()
             mIndex[s] = ((place + 1) << kTagBits) | quint32(hashOf(r) & kTagMask);
         },
         [this, &width](quint64 count) {
-            width = std::max<size_t>(64, size_t(count + count / 2));
+            width = std::max<size_t>(64, size_t(count + count / 4));
             mIndex.assign(width, 0);
         });
     mReadOk = load == DigestCacheFile::Load::Ok;
@@ -247,7 +245,7 @@ quint32 ScanCache::track(const CacheStamp& stamp, const char* pathOnDevice)
                                         (r.flags & CacheRecord::HasKey ? Facts::kHasKey : 0u) |
                                         (r.flags & CacheRecord::HasMd5 ? Facts::kHasMd5 : 0u),
                                     std::memory_order_relaxed);
-        mFacts->makeKnown(number) = {r.key, r.token};
+        mFacts->makeKnown(number) = r.token;
         now.key = r.key;
         now.token = r.token;
         std::memcpy(now.md5, r.md5, sizeof r.md5);
@@ -273,8 +271,7 @@ bool ScanCache::known(const FileRef& file, CacheRecord* record) const
     if (!(place & Facts::kPlace))
         return false;
     *record = CacheRecord();
-    record->key = mFacts->known(file.fact).key;
-    record->token = mFacts->known(file.fact).token;
+    record->token = mFacts->known(file.fact);
     record->flags = (place & Facts::kHasKey ? quint32(CacheRecord::HasKey) : 0u) |
                     (place & Facts::kHasMd5 ? quint32(CacheRecord::HasMd5) : 0u);
     return true;
@@ -292,7 +289,7 @@ bool ScanCache::knownDigest(const FileRef& file, QByteArray* md5) const
 quint64 ScanCache::tokenOf(const FileRef& file) const
 {
     // Another file's token is learnt only as it joins a class, and then never asked for.
-    return isKnown(file.fact) ? mFacts->known(file.fact).token : 0;
+    return isKnown(file.fact) ? mFacts->known(file.fact) : 0;
 }
 
 bool ScanCache::isKnown(quint32 fact) const
@@ -300,25 +297,32 @@ bool ScanCache::isKnown(quint32 fact) const
     return fact && (mFacts->place(fact).load(std::memory_order_relaxed) & Facts::kPlace);
 }
 
+bool ScanCache::knownKey(const FileRef& file, quint64* key) const
+{
+    CacheRecord r;
+    if (!cachedRecord(file.fact, &r) || !(r.flags & CacheRecord::HasKey))
+        return false;
+    *key = r.key;
+    return true;
+}
+
 void ScanCache::learnKey(const FileRef& file, quint64 key)
 {
     if (!file.fact)
         return;
     std::atomic<quint32>& place = mFacts->place(file.fact);
-    const bool hasKey = place.load(std::memory_order_relaxed) & Facts::kHasKey;
-    if (isKnown(file.fact)) {
-        Facts::Known& known = mFacts->known(file.fact);
-        // Read bytes that disagree with the record: the record is not to be believed.
-        if (hasKey && known.key == key)
+    const quint32 now = place.load(std::memory_order_relaxed);
+    if (isKnown(file.fact) && (now & Facts::kHasKey)) {
+        // Read bytes that agree with the record leave it as it is; else the record is not to be
+        // believed. A key learnt before in this scan is not kept to compare: the journal tells.
+        quint64 was = 0;
+        if (!(now & Facts::kKeyLearnt) && knownKey(file, &was) && was == key)
             return;
-        if (hasKey) {
-            known.token = 0;
-            place.fetch_and(~Facts::kHasMd5, std::memory_order_relaxed);
-        }
-        known.key = key;
+        mFacts->known(file.fact) = 0;
+        place.fetch_and(~Facts::kHasMd5, std::memory_order_relaxed);
     }
     mChanged = true;
-    place.fetch_or(Facts::kHasKey, std::memory_order_relaxed);
+    place.fetch_or(Facts::kHasKey | Facts::kKeyLearnt, std::memory_order_relaxed);
     mJournal.note(file.fact, CacheJournal::Key, &key, sizeof key);
 }
 
@@ -328,9 +332,9 @@ void ScanCache::learnEqual(const FileRef& first, const FileRef& file, quint64 to
         if (!one.fact)
             continue;
         if (isKnown(one.fact)) {
-            if (mFacts->known(one.fact).token == token)
+            if (mFacts->known(one.fact) == token)
                 continue;
-            mFacts->known(one.fact).token = token;
+            mFacts->known(one.fact) = token;
         }
         mChanged = true;
         mJournal.note(one.fact, CacheJournal::Token, &token, sizeof token);

@@ -62,9 +62,11 @@ public:
     // Feeding thread: a file about to be looked at, and a path on its file system; returns its
     // number for FileRef::fact, 0 where the file system keeps no stamp the cache could trust.
     quint32 track(const CacheStamp& stamp, const char* pathOnDevice);
-    // Any thread holding the file: its record if the file is unchanged since, else false. The
-    // MD5 is left out: knownDigest() fetches it.
+    // Any thread holding the file: its record's token and flags if the file is unchanged since,
+    // else false. Key and MD5 are left out: knownKey() and knownDigest() fetch them.
     bool known(const FileRef& file, CacheRecord* record) const;
+    // The key of a file known unchanged; false when there is none.
+    bool knownKey(const FileRef& file, quint64* key) const;
     // The MD5 of a file known unchanged; false when there is none.
     bool knownDigest(const FileRef& file, QByteArray* md5) const;
     // The worker holding the file's size: the token it shares with the files it was found
