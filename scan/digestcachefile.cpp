@@ -55,11 +55,6 @@ quint64 keyCheck()
     return ContentReader::hashBytes(text, qint64(sizeof text));
 }
 
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("tarvik::DigestCache", text);
-}
-
 } // namespace
 
 namespace DigestCacheFile {
@@ -86,13 +81,14 @@ Load Reader::open(const QString& path, QString* problem,
     Header header;
     if (mFile.read(reinterpret_cast<char*>(&header), sizeof header) != qint64(sizeof header) ||
         std::memcmp(header.magic, kMagic, sizeof kMagic) != 0)
-        return refuse(tr("not a digest cache"));
+        return refuse(QCoreApplication::translate("tarvik::DigestCache", "not a digest cache"));
     if (header.byteOrder != kByteOrder || header.version != kVersion ||
         header.recordSize != sizeof(CacheRecord) || header.keyCheck != keyCheck())
-        return refuse(tr("made by another version or machine"));
+        return refuse(QCoreApplication::translate("tarvik::DigestCache",
+                                                  "made by another version or machine"));
     if (header.count > kMaxCount ||
         mFile.size() != qint64(sizeof header) + qint64(header.count * sizeof(CacheRecord)))
-        return refuse(tr("cut short"));
+        return refuse(QCoreApplication::translate("tarvik::DigestCache", "cut short"));
     if (sized)
         sized(header.count);
     std::vector<CacheRecord> block(kBlock);
@@ -101,7 +97,7 @@ Load Reader::open(const QString& path, QString* problem,
         const size_t n = size_t(std::min<quint64>(kBlock, header.count - done));
         const qint64 bytes = qint64(n * sizeof(CacheRecord));
         if (mFile.read(reinterpret_cast<char*>(block.data()), bytes) != bytes)
-            return refuse(tr("damaged"));
+            return refuse(QCoreApplication::translate("tarvik::DigestCache", "damaged"));
         sums.push_back(blockSum(block.data(), n));
         if (visit) {
             for (size_t i = 0; i < n; ++i)
@@ -110,7 +106,7 @@ Load Reader::open(const QString& path, QString* problem,
         done += n;
     }
     if (checksumOf(sums) != header.checksum)
-        return refuse(tr("damaged"));
+        return refuse(QCoreApplication::translate("tarvik::DigestCache", "damaged"));
     mCount = header.count;
     return Load::Ok;
 }

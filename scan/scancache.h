@@ -95,6 +95,7 @@ private:
     bool isKnown(quint32 fact) const;
     // save() without its guard.
     bool saveNow();
+    static qint64 racyMarginMs();
 
     QString mFolder;
     QString mWarning;
