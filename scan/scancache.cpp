@@ -137,6 +137,12 @@ void ScanCache::setRacyMarginMs(qint64 ms)
     gRacyMarginMs = ms;
 }
 
+void ScanCache::forgetScan()
+{
+    std::vector<quint32>().swap(mIndex);
+    mFacts.reset();
+}
+
 qint64 ScanCache::racyMarginMs()
 {
     return gRacyMarginMs;

@@ -96,6 +96,8 @@ private:
     // save() without its guard.
     bool saveNow();
     static qint64 racyMarginMs();
+    // What only the running scan needs.
+    void forgetScan();
 
     QString mFolder;
     QString mWarning;

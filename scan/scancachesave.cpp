@@ -82,8 +82,7 @@ bool ScanCache::saveNow()
     if ((mReadOk && !mChanged) || !mFacts)
         return true;
     // The index and the tokens are the scan's; the merge needs their room.
-    std::vector<quint32>().swap(mIndex);
-    mFacts.reset();
+    forgetScan();
     if (!mJournalOpen || mJournal.failed())
         throw std::runtime_error("journal");
     if (!QDir().mkpath(mFolder)) {
