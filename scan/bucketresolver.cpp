@@ -56,14 +56,15 @@ void BucketResolver::learnKey(const FileRef& file, quint64 key)
 // The first of the size as the cache knows it, unread. Small files are found by key only.
 bool BucketResolver::openCached(SizeBucket& bucket)
 {
-    const CacheRecord* first = mCache->known(bucket.pendingFirst);
-    if (!first)
+    CacheRecord first;
+    if (!mCache->known(bucket.pendingFirst, &first))
         return false;
-    const bool keyed = first->flags & CacheRecord::HasKey;
-    if (!keyed && bucket.size <= kFingerprintFrom)
+    const bool keyed = first.flags & CacheRecord::HasKey;
+    if ((!keyed && bucket.size <= kFingerprintFrom) ||
+        (keyed && !mCache->knownKey(bucket.pendingFirst, &first.key)))
         return false;
     bucket.opened = true;
-    bucket.classes.add(classOf(bucket.pendingFirst, first->key, keyed));
+    bucket.classes.add(classOf(bucket.pendingFirst, first.key, keyed));
     if (mProgress)
         ScanProgress::add(mProgress->filesFromCache, 1);
     return true;
@@ -73,19 +74,16 @@ bool BucketResolver::openCached(SizeBucket& bucket)
 // class has its key (equal bytes give equal keys); anything else is read.
 bool BucketResolver::resolveCached(SizeBucket& bucket, Probe& probe)
 {
-    const CacheRecord* mine = mCache->known(probe.file);
-    if (!mine || (!bucket.opened && !openCached(bucket)))
+    CacheRecord mine;
+    if (!mCache->known(probe.file, &mine) || (!bucket.opened && !openCached(bucket)))
         return false;
-    if (mine->token) {
-        const qint64 i = bucket.classes.liveWithToken(mine->token);
+    if (mine.token) {
+        const qint64 i = bucket.classes.liveWithToken(mine.token);
         if (i >= 0) {
             // A group's MD5 is on its way already; a new one's has to be known.
             QByteArray digest;
-            if (bucket.classes[quint32(i)].group < 0) {
-                if (!(mine->flags & CacheRecord::HasMd5))
-                    return false;
-                digest = QByteArray(reinterpret_cast<const char*>(mine->md5), sizeof mine->md5);
-            }
+            if (bucket.classes[quint32(i)].group < 0 && !mCache->knownDigest(probe.file, &digest))
+                return false;
             joinGroup(bucket, quint32(i), probe, nullptr, digest);
             probe.result.outcome = Outcome::Duplicate;
             if (mProgress)
@@ -93,17 +91,19 @@ bool BucketResolver::resolveCached(SizeBucket& bucket, Probe& probe)
             return true;
         }
     }
-    if (!(mine->flags & CacheRecord::HasKey))
+    if (!(mine.flags & CacheRecord::HasKey))
         return false;
     // Only the first two of a size may lack a key.
     for (quint32 i = 0; i < 2 && i < bucket.classes.size(); ++i) {
         if (!bucket.classes[i].keyed && !bucket.classes[i].dead)
             return false;
     }
-    bucket.classes.liveWithKey(mine->key, &mCandidates);
+    if (!mCache->knownKey(probe.file, &mine.key))
+        return false;
+    bucket.classes.liveWithKey(mine.key, &mCandidates);
     if (!mCandidates.empty())
         return false;
-    bucket.classes.add(classOf(probe.file, mine->key));
+    bucket.classes.add(classOf(probe.file, mine.key));
     probe.result.outcome = Outcome::Unique;
     if (mProgress)
         ScanProgress::add(mProgress->filesFromCache, 1);

@@ -6,7 +6,6 @@
 #include "scan/pathstore.h"
 
 #include <QtGlobal>
-#include <unordered_map>
 #include <vector>
 
 namespace tarvik {
@@ -36,7 +35,7 @@ public:
     void add(const ContentClass& c);
     // The classes with the key whose first can still be read, in the order they were added.
     void liveWithKey(quint64 key, std::vector<quint32>* out) const;
-    // The live class last given the token; -1 for none.
+    // The live class last added with the token or given it; -1 for none.
     qint64 liveWithToken(quint64 token) const;
     void setToken(quint32 i, quint64 token);
     ContentClass& operator[](quint32 i) { return mClasses[i]; }
@@ -46,8 +45,12 @@ private:
     std::vector<ContentClass> mClasses;
     // Positions + 1 in mClasses by key, open addressing; built once there are many.
     std::vector<quint32> mIndex;
-    // Positions by token, for the classes that have one.
-    std::unordered_map<quint64, quint32> mTokens;
+    // Positions + 1 in mClasses by token, open addressing, for the classes that have one; built
+    // once there are many: a rescan gives a token to every class of copies.
+    std::vector<quint32> mTokenIndex;
+    quint32 mTokened = 0;
+
+    void indexToken(quint32 i);
 };
 
 } // namespace tarvik

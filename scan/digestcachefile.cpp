@@ -3,11 +3,13 @@
 #include "scan/contentreader.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace tarvik {
 
@@ -15,7 +17,8 @@ namespace {
 
 constexpr char kMagic[8] = {'T', 'V', 'K', 'D', 'C', 'A', 'C', 'H'};
 // A new layout or a new meaning of the keys needs a new version: old files are then refused.
-constexpr quint32 kVersion = 1;
+// 2: the checksum is taken over the checksums of blocks.
+constexpr quint32 kVersion = 2;
 // Read back with the bytes swapped on a machine of the other byte order.
 constexpr quint32 kByteOrder = 0x01020304;
 
@@ -34,10 +37,16 @@ struct Header
 };
 static_assert(sizeof(Header) == 48, "the header is written as it is in memory");
 
-quint64 checksumOf(const std::vector<CacheRecord>& records)
+quint64 blockSum(const CacheRecord* records, size_t count)
 {
-    return ContentReader::hashBytes(reinterpret_cast<const char*>(records.data()),
-                                    qint64(records.size() * sizeof(CacheRecord)));
+    return ContentReader::hashBytes(reinterpret_cast<const char*>(records),
+                                    qint64(count * sizeof(CacheRecord)));
+}
+
+quint64 checksumOf(const std::vector<quint64>& blockSums)
+{
+    return ContentReader::hashBytes(reinterpret_cast<const char*>(blockSums.data()),
+                                    qint64(blockSums.size() * sizeof(quint64)));
 }
 
 quint64 keyCheck()
@@ -50,53 +59,146 @@ quint64 keyCheck()
 
 namespace DigestCacheFile {
 
-Load read(const QString& path, std::vector<CacheRecord>* records, QString* problem)
+Load Reader::open(const QString& path, QString* problem,
+                  const std::function<void(quint32, const CacheRecord&)>& visit,
+                  const std::function<void(quint64)>& sized)
 {
-    records->clear();
-    QFile file(path);
-    if (!file.exists())
+    mFile.close();
+    mCount = 0;
+    mFile.setFileName(path);
+    if (!mFile.exists())
         return Load::Missing;
-    if (!file.open(QIODevice::ReadOnly)) {
-        *problem = file.errorString();
+    if (!mFile.open(QIODevice::ReadOnly)) {
+        *problem = mFile.errorString();
         return Load::Refused;
     }
+    const auto refuse = [&](const QString& why) {
+        *problem = why;
+        mFile.close();
+        mCount = 0;
+        return Load::Refused;
+    };
     Header header;
-    if (file.read(reinterpret_cast<char*>(&header), sizeof header) != qint64(sizeof header) ||
-        std::memcmp(header.magic, kMagic, sizeof kMagic) != 0) {
-        *problem = QCoreApplication::translate("tarvik::DigestCache", "not a digest cache");
-        return Load::Refused;
-    }
+    if (mFile.read(reinterpret_cast<char*>(&header), sizeof header) != qint64(sizeof header) ||
+        std::memcmp(header.magic, kMagic, sizeof kMagic) != 0)
+        return refuse(QCoreApplication::translate("tarvik::DigestCache", "not a digest cache"));
     if (header.byteOrder != kByteOrder || header.version != kVersion ||
-        header.recordSize != sizeof(CacheRecord) || header.keyCheck != keyCheck()) {
-        *problem = QCoreApplication::translate("tarvik::DigestCache",
-                                               "made by another version or machine");
-        return Load::Refused;
+        header.recordSize != sizeof(CacheRecord) || header.keyCheck != keyCheck())
+        return refuse(QCoreApplication::translate("tarvik::DigestCache",
+                                                  "made by another version or machine"));
+    if (header.count > kMaxCount ||
+        mFile.size() != qint64(sizeof header) + qint64(header.count * sizeof(CacheRecord)))
+        return refuse(QCoreApplication::translate("tarvik::DigestCache", "cut short"));
+    if (sized)
+        sized(header.count);
+    std::vector<CacheRecord> block(kBlock);
+    std::vector<quint64> sums;
+    for (quint64 done = 0; done < header.count;) {
+        const size_t n = size_t(std::min<quint64>(kBlock, header.count - done));
+        const qint64 bytes = qint64(n * sizeof(CacheRecord));
+        if (mFile.read(reinterpret_cast<char*>(block.data()), bytes) != bytes)
+            return refuse(QCoreApplication::translate("tarvik::DigestCache", "damaged"));
+        sums.push_back(blockSum(block.data(), n));
+        if (visit) {
+            for (size_t i = 0; i < n; ++i)
+                visit(quint32(done + i), block[i]);
+        }
+        done += n;
     }
-    const qint64 bytes = qint64(header.count) * qint64(sizeof(CacheRecord));
-    if (header.count > quint64(1) << 32 || file.size() != qint64(sizeof header) + bytes) {
-        *problem = QCoreApplication::translate("tarvik::DigestCache", "cut short");
-        return Load::Refused;
-    }
-    records->resize(size_t(header.count));
-    if (file.read(reinterpret_cast<char*>(records->data()), bytes) != bytes ||
-        checksumOf(*records) != header.checksum) {
-        records->clear();
-        *problem = QCoreApplication::translate("tarvik::DigestCache", "damaged");
-        return Load::Refused;
-    }
+    if (checksumOf(sums) != header.checksum)
+        return refuse(QCoreApplication::translate("tarvik::DigestCache", "damaged"));
+    mCount = header.count;
     return Load::Ok;
+}
+
+bool Reader::readAt(quint64 index, CacheRecord* records, size_t count) const
+{
+    if (index + count > mCount)
+        return false;
+    const qint64 offset = qint64(sizeof(Header) + index * sizeof(CacheRecord));
+    const qint64 bytes = qint64(count * sizeof(CacheRecord));
+#ifdef Q_OS_UNIX
+    // Workers fetch records at once; pread keeps no shared position.
+    char* to = reinterpret_cast<char*>(records);
+    for (qint64 got = 0; got < bytes;) {
+        const ssize_t n = ::pread(mFile.handle(), to + got, size_t(bytes - got), offset + got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        got += n;
+    }
+    return true;
+#else
+    std::lock_guard<std::mutex> hold(mMutex);
+    return mFile.seek(offset) && mFile.read(reinterpret_cast<char*>(records), bytes) == bytes;
+#endif
+}
+
+bool Reader::at(quint32 index, CacheRecord* record) const
+{
+    return readAt(index, record, 1);
+}
+
+void Reader::Cursor::fill()
+{
+    mStart = mPos;
+    const quint64 count = mReader->count();
+    const size_t n = size_t(std::min<quint64>(kBlock, count - std::min(count, mPos)));
+    mBuffer.resize(n);
+    // A file that cannot be read on now ends the records early: the merge then keeps less.
+    mEnd = n && mReader->readAt(mPos, mBuffer.data(), n) ? mPos + n : mPos;
+}
+
+Writer::Writer(const QString& path)
+    : mPath(path), mFresh(path + QStringLiteral(".new-%1").arg(QCoreApplication::applicationPid()))
+{
+}
+
+Writer::~Writer()
+{
+    discard();
+}
+
+bool Writer::begin(QString* problem)
+{
+    mFile.setFileName(mFresh);
+    if (!mFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *problem = mFile.errorString();
+        return false;
+    }
+    // The header goes in last, once the count and checksum are known.
+    const Header blank{};
+    mFailed =
+        mFile.write(reinterpret_cast<const char*>(&blank), sizeof blank) != qint64(sizeof blank);
+    mBlock.reserve(kBlock);
+    return !mFailed;
+}
+
+bool Writer::flushBlock()
+{
+    if (mBlock.empty())
+        return true;
+    const qint64 bytes = qint64(mBlock.size() * sizeof(CacheRecord));
+    mBlockSums.push_back(blockSum(mBlock.data(), mBlock.size()));
+    mFailed = mFailed || mFile.write(reinterpret_cast<const char*>(mBlock.data()), bytes) != bytes;
+    mBlock.clear();
+    return !mFailed;
+}
+
+void Writer::add(const CacheRecord& record)
+{
+    mBlock.push_back(record);
+    ++mCount;
+    if (mBlock.size() == kBlock)
+        flushBlock();
 }
 
 // Not synced to the disk before the rename: a cache lost in a crash is only made again, and a
 // file cut short by one is refused whole.
-bool write(const QString& path, const std::vector<CacheRecord>& records, QString* problem)
+bool Writer::commit(QString* problem)
 {
-    const QString fresh = path + QStringLiteral(".new-%1").arg(QCoreApplication::applicationPid());
-    QFile file(fresh);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *problem = file.errorString();
-        return false;
-    }
+    flushBlock();
     Header header;
     std::memcpy(header.magic, kMagic, sizeof kMagic);
     header.version = kVersion;
@@ -104,72 +206,47 @@ bool write(const QString& path, const std::vector<CacheRecord>& records, QString
     header.recordSize = sizeof(CacheRecord);
     header.reserved = 0;
     header.keyCheck = keyCheck();
-    header.count = records.size();
-    header.checksum = checksumOf(records);
-    const qint64 bytes = qint64(records.size() * sizeof(CacheRecord));
-    if (file.write(reinterpret_cast<const char*>(&header), sizeof header) !=
+    header.count = mCount;
+    header.checksum = checksumOf(mBlockSums);
+    if (mFailed || !mFile.seek(0) ||
+        mFile.write(reinterpret_cast<const char*>(&header), sizeof header) !=
             qint64(sizeof header) ||
-        file.write(reinterpret_cast<const char*>(records.data()), bytes) != bytes ||
-        !file.flush()) {
-        *problem = file.errorString();
-        file.close();
-        QFile::remove(fresh);
+        !mFile.flush()) {
+        *problem = mFile.errorString();
+        discard();
         return false;
     }
-    file.close();
+    mFile.close();
 #ifdef Q_OS_WIN
-    QFile::remove(path);
+    QFile::remove(mPath);
 #endif
-    if (std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()) !=
+    if (std::rename(QFile::encodeName(mFresh).constData(), QFile::encodeName(mPath).constData()) !=
         0) {
         *problem = QString::fromLocal8Bit(std::strerror(errno));
-        QFile::remove(fresh);
+        discard();
         return false;
     }
+    mFresh.clear();
     return true;
 }
 
-std::vector<CacheRecord> merge(const std::vector<CacheRecord>& ours,
-                               const std::vector<CacheRecord>& old, quint32 oldestDay,
-                               size_t maxRecords)
+void Writer::discard()
 {
-    std::vector<CacheRecord> merged;
-    merged.reserve(ours.size() + old.size());
-    auto o = old.begin();
-    for (auto n = ours.begin(); n != ours.end() || o != old.end();) {
-        // Old records of files this scan did not meet stay while they are young enough.
-        if (n == ours.end() || (o != old.end() && CacheRecord::before(*o, *n))) {
-            if (o->seenDay >= oldestDay && o->flags != 0)
-                merged.push_back(*o);
-            ++o;
-            continue;
-        }
-        // A file met twice: its latest stamp.
-        auto last = n;
-        while (last + 1 != ours.end() && !CacheRecord::before(*last, *(last + 1)))
-            ++last;
-        if (last->flags != 0)
-            merged.push_back(*last);
-        while (o != old.end() && !CacheRecord::before(*last, *o))
-            ++o;
-        n = last + 1;
-    }
-    if (merged.size() > maxRecords) {
-        // The files met longest ago go first.
-        std::vector<CacheRecord> byAge(merged);
-        std::nth_element(
-            byAge.begin(), byAge.begin() + (maxRecords - 1), byAge.end(),
-            [](const CacheRecord& a, const CacheRecord& b) { return a.seenDay > b.seenDay; });
-        const quint32 keepFrom = byAge[maxRecords - 1].seenDay;
-        std::vector<CacheRecord> kept;
-        kept.reserve(maxRecords);
-        for (const CacheRecord& r : merged) {
-            if (r.seenDay > keepFrom || (r.seenDay == keepFrom && kept.size() < maxRecords))
-                kept.push_back(r);
-        }
-        merged.swap(kept);
-    }
-    return merged;
+    mFile.close();
+    if (!mFresh.isEmpty())
+        QFile::remove(mFresh);
+    mFresh.clear();
+}
+
+Load read(const QString& path, std::vector<CacheRecord>* records, QString* problem)
+{
+    records->clear();
+    Reader reader;
+    const Load load = reader.open(
+        path, problem, [records](quint32, const CacheRecord& r) { records->push_back(r); });
+    if (load != Load::Ok)
+        records->clear();
+    return load;
 }
 
 } // namespace DigestCacheFile

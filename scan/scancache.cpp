@@ -4,12 +4,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QHash>
-#include <QLockFile>
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cstring>
-#include <new>
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
@@ -23,13 +20,28 @@ namespace {
 
 // Twice the coarsest clock of a local file system, and some room for a server's.
 std::atomic<qint64> gRacyMarginMs{2000};
-// How long a save waits for another scan's.
-constexpr int kLockWaitMs = 2000;
 
-size_t slotOf(quint64 device, quint64 inode, size_t mask)
+// An index slot: 1 + the record's place above kTagBits bits of its stamp's hash.
+constexpr int kTagBits = 10;
+constexpr quint32 kTagMask = (1u << kTagBits) - 1;
+static_assert(DigestCacheFile::kMaxCount + 1 < (quint64(1) << (32 - kTagBits)),
+              "every place fits in a slot");
+
+quint64 hashOf(const CacheRecord& r)
 {
-    return size_t(((inode * 0x9e3779b97f4a7c15ull) ^ (device * 0xc2b2ae3d27d4eb4full)) >> 20) &
-           mask;
+    quint64 h = r.device * 0xc2b2ae3d27d4eb4full ^ r.inode * 0x9e3779b97f4a7c15ull ^
+                quint64(r.size) * 0x165667b19e3779f9ull ^
+                quint64(r.mtimeNs) * 0x27d4eb2f165667c5ull ^
+                quint64(r.ctimeNs) * 0x85ebca77c2b2ae63ull;
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdull;
+    h ^= h >> 33;
+    return h;
+}
+
+size_t slotOf(quint64 hash, size_t width)
+{
+    return size_t(((hash >> 32) * width) >> 32);
 }
 
 } // namespace
@@ -53,46 +65,63 @@ bool stampOf(const char* path, CacheStamp* stamp)
 #endif
 }
 
-// What the scan knows of one file it looks at: its stamp, and what the cache or the scan's own
-// reads taught. The fields are written from different threads (the key and token by the
-// worker holding the size, the digest by whichever publishes it), so none shares another's.
-struct ScanCache::Fact
-{
-    CacheRecord now;
-    bool hasKey = false;
-    bool hasMd5 = false;
-    // 1 + the position of its record in mRecords while the file is unchanged, else 0.
-    quint32 cached = 0;
-};
-
-// Facts in chunks that never move, so that the feeding thread adds while workers read the
-// ones handed to them.
+// What the scan keeps in memory of each file it looks at: where its record lies while the file
+// is unchanged, and for such a file its key and token as they stand now. What the scan learns of
+// the others waits in the journal alone. Chunks never move, so that the feeding thread adds
+// while workers read the ones handed to them.
 class ScanCache::Facts
 {
 public:
     static constexpr quint32 kChunk = 1u << 14;
     static constexpr quint32 kMaxChunks = 1u << 14;
+    // In a place word, beside 1 + the record's place:
+    static constexpr quint32 kHasKey = 1u << 31;
+    static constexpr quint32 kHasMd5 = 1u << 30;
+    // An MD5, a key learnt by this scan.
+    static constexpr quint32 kMd5Learnt = 1u << 29;
+    static constexpr quint32 kKeyLearnt = 1u << 28;
+    static constexpr quint32 kPlace = (1u << 24) - 1;
 
-    Facts() : mChunks(new std::unique_ptr<Fact[]>[kMaxChunks]) {}
+    // The token as it stands now.
+    using Known = quint64;
+
+    Facts() : mChunks(new std::unique_ptr<Chunk>[kMaxChunks]) {}
 
     // Numbers start at 1: 0 names no fact.
-    Fact* add(quint32* number)
+    bool add(quint32 number)
     {
-        const quint32 i = mCount;
+        const quint32 i = number - 1;
         if (i / kChunk >= kMaxChunks)
-            return nullptr;
+            return false;
         if (i % kChunk == 0)
-            mChunks[i / kChunk].reset(new Fact[kChunk]);
-        ++mCount;
-        *number = i + 1;
-        return &at(i + 1);
+            mChunks[i / kChunk].reset(new Chunk);
+        return true;
     }
-    Fact& at(quint32 number) const { return mChunks[(number - 1) / kChunk][(number - 1) % kChunk]; }
-    quint32 count() const { return mCount; }
+    // Written by the worker holding the size, read by the one publishing a group's MD5.
+    std::atomic<quint32>& place(quint32 number) const
+    {
+        return chunk(number).places[(number - 1) % kChunk];
+    }
+    // Feeding thread, for a file found unchanged, before it is handed over.
+    Known& makeKnown(quint32 number)
+    {
+        Chunk& c = chunk(number);
+        if (!c.known)
+            c.known.reset(new Known[kChunk]);
+        return c.known[(number - 1) % kChunk];
+    }
+    // Only for a file whose place is set.
+    Known& known(quint32 number) const { return chunk(number).known[(number - 1) % kChunk]; }
 
 private:
-    std::unique_ptr<std::unique_ptr<Fact[]>[]> mChunks;
-    quint32 mCount = 0;
+    struct Chunk
+    {
+        std::atomic<quint32> places[kChunk] = {};
+        // Made with the chunk's first file found unchanged: a first scan needs none.
+        std::unique_ptr<Known[]> known;
+    };
+    Chunk& chunk(quint32 number) const { return *mChunks[(number - 1) / kChunk]; }
+    std::unique_ptr<std::unique_ptr<Chunk>[]> mChunks;
 };
 
 ScanCache::ScanCache(const QString& folder)
@@ -108,6 +137,17 @@ void ScanCache::setRacyMarginMs(qint64 ms)
     gRacyMarginMs = ms;
 }
 
+void ScanCache::forgetScan()
+{
+    std::vector<quint32>().swap(mIndex);
+    mFacts.reset();
+}
+
+qint64 ScanCache::racyMarginMs()
+{
+    return gRacyMarginMs;
+}
+
 quint64 ScanCache::newToken()
 {
     quint64 token = 0;
@@ -121,40 +161,44 @@ void ScanCache::open()
     const QString path = mFolder + QLatin1Char('/') + QLatin1String(kFileName);
     stampOf(QFile::encodeName(path).constData(), &mRead);
     QString problem;
-    const DigestCacheFile::Load load = DigestCacheFile::read(path, &mRecords, &problem);
+    size_t width = 0;
+    const DigestCacheFile::Load load = mReader.open(
+        path, &problem,
+        [this, &width](quint32 place, const CacheRecord& r) {
+            size_t s = slotOf(hashOf(r), width);
+            while (mIndex[s] != 0)
+                s = s + 1 == width ? 0 : s + 1;
+            mIndex[s] = ((place + 1) << kTagBits) | quint32(hashOf(r) & kTagMask);
+        },
+        [this, &width](quint64 count) {
+            width = std::max<size_t>(64, size_t(count + count / 4));
+            mIndex.assign(width, 0);
+        });
     mReadOk = load == DigestCacheFile::Load::Ok;
+    if (!mReadOk)
+        std::vector<quint32>().swap(mIndex);
     if (load == DigestCacheFile::Load::Refused)
         mWarning =
             QCoreApplication::translate("tarvik::DigestCache",
                                         "the digest cache could not be used (%1); it is made anew")
                 .arg(problem);
-    buildIndex();
+    mJournalOpen = mJournal.open(mFolder);
 }
 
-void ScanCache::buildIndex()
+qint64 ScanCache::lookUp(const CacheRecord& stamp, CacheRecord* record) const
 {
-    size_t count = 64;
-    while (count < mRecords.size() * 2)
-        count *= 2;
-    mIndex.assign(count, 0);
-    const size_t mask = count - 1;
-    for (size_t i = 0; i < mRecords.size(); ++i) {
-        size_t s = slotOf(mRecords[i].device, mRecords[i].inode, mask);
-        while (mIndex[s] != 0)
-            s = (s + 1) & mask;
-        mIndex[s] = quint32(i + 1);
+    if (mIndex.empty())
+        return -1;
+    const quint64 hash = hashOf(stamp);
+    const size_t width = mIndex.size();
+    for (size_t s = slotOf(hash, width); mIndex[s] != 0; s = s + 1 == width ? 0 : s + 1) {
+        if ((mIndex[s] & kTagMask) != (hash & kTagMask))
+            continue;
+        const quint32 place = (mIndex[s] >> kTagBits) - 1;
+        if (mReader.at(place, record) && record->sameStamp(stamp))
+            return place;
     }
-}
-
-const CacheRecord* ScanCache::lookUp(quint64 device, quint64 inode) const
-{
-    const size_t mask = mIndex.size() - 1;
-    for (size_t s = slotOf(device, inode, mask); mIndex[s] != 0; s = (s + 1) & mask) {
-        const CacheRecord& r = mRecords[mIndex[s] - 1];
-        if (r.device == device && r.inode == inode)
-            return &r;
-    }
-    return nullptr;
+    return -1;
 }
 
 // FAT and exFAT keep no status-change time: after a remount it is the modification time, so a
@@ -180,203 +224,136 @@ bool ScanCache::keepsStamps(quint64 device, const char* path)
 
 quint32 ScanCache::track(const CacheStamp& stamp, const char* pathOnDevice)
 {
-    if (!keepsStamps(stamp.device, pathOnDevice))
+    if (!mJournalOpen || !mFacts || !keepsStamps(stamp.device, pathOnDevice))
         return 0;
-    quint32 number = 0;
-    Fact* f = mFacts->add(&number);
-    if (!f)
+    const quint32 number = mJournal.count() + 1;
+    if (!mFacts->add(number))
         return 0;
-    f->now.device = stamp.device;
-    f->now.inode = stamp.inode;
-    f->now.size = stamp.size;
-    f->now.mtimeNs = stamp.mtimeNs;
-    f->now.ctimeNs = stamp.ctimeNs;
-    const CacheRecord* r = lookUp(stamp.device, stamp.inode);
-    if (r && r->sameStamp(f->now)) {
-        if (r->seenDay != mToday)
+    CacheRecord now;
+    now.device = stamp.device;
+    now.inode = stamp.inode;
+    now.size = stamp.size;
+    now.mtimeNs = stamp.mtimeNs;
+    now.ctimeNs = stamp.ctimeNs;
+    CacheRecord r;
+    const qint64 place = lookUp(now, &r);
+    if (place >= 0) {
+        if (r.seenDay != mToday)
             mChanged = true;
-        f->cached = quint32(r - mRecords.data()) + 1;
-        f->now.key = r->key;
-        f->now.token = r->token;
-        std::memcpy(f->now.md5, r->md5, sizeof r->md5);
-        f->hasKey = r->flags & CacheRecord::HasKey;
-        f->hasMd5 = r->flags & CacheRecord::HasMd5;
+        mFacts->place(number).store((quint32(place) + 1) |
+                                        (r.flags & CacheRecord::HasKey ? Facts::kHasKey : 0u) |
+                                        (r.flags & CacheRecord::HasMd5 ? Facts::kHasMd5 : 0u),
+                                    std::memory_order_relaxed);
+        mFacts->makeKnown(number) = r.token;
+        now.key = r.key;
+        now.token = r.token;
+        std::memcpy(now.md5, r.md5, sizeof r.md5);
+        now.flags = r.flags & (CacheRecord::HasKey | CacheRecord::HasMd5);
     } else {
         // A new file, or a record to replace or drop.
         mChanged = true;
     }
+    mJournal.begin(now);
     return number;
 }
 
-ScanCache::Fact* ScanCache::fact(const FileRef& file) const
+bool ScanCache::cachedRecord(quint32 fact, CacheRecord* record) const
 {
-    return file.fact ? &mFacts->at(file.fact) : nullptr;
+    const quint32 place =
+        fact ? mFacts->place(fact).load(std::memory_order_relaxed) & Facts::kPlace : 0;
+    return place && mReader.at(place - 1, record);
 }
 
-const CacheRecord* ScanCache::known(const FileRef& file) const
+bool ScanCache::known(const FileRef& file, CacheRecord* record) const
 {
-    const Fact* f = fact(file);
-    return f && f->cached ? &mRecords[f->cached - 1] : nullptr;
+    const quint32 place = file.fact ? mFacts->place(file.fact).load(std::memory_order_relaxed) : 0;
+    if (!(place & Facts::kPlace))
+        return false;
+    *record = CacheRecord();
+    record->token = mFacts->known(file.fact);
+    record->flags = (place & Facts::kHasKey ? quint32(CacheRecord::HasKey) : 0u) |
+                    (place & Facts::kHasMd5 ? quint32(CacheRecord::HasMd5) : 0u);
+    return true;
+}
+
+bool ScanCache::knownDigest(const FileRef& file, QByteArray* md5) const
+{
+    CacheRecord r;
+    if (!cachedRecord(file.fact, &r) || !(r.flags & CacheRecord::HasMd5))
+        return false;
+    *md5 = QByteArray(reinterpret_cast<const char*>(r.md5), sizeof r.md5);
+    return true;
 }
 
 quint64 ScanCache::tokenOf(const FileRef& file) const
 {
-    const Fact* f = fact(file);
-    return f ? f->now.token : 0;
+    // Another file's token is learnt only as it joins a class, and then never asked for.
+    return isKnown(file.fact) ? mFacts->known(file.fact) : 0;
+}
+
+bool ScanCache::isKnown(quint32 fact) const
+{
+    return fact && (mFacts->place(fact).load(std::memory_order_relaxed) & Facts::kPlace);
+}
+
+bool ScanCache::knownKey(const FileRef& file, quint64* key) const
+{
+    CacheRecord r;
+    if (!cachedRecord(file.fact, &r) || !(r.flags & CacheRecord::HasKey))
+        return false;
+    *key = r.key;
+    return true;
 }
 
 void ScanCache::learnKey(const FileRef& file, quint64 key)
 {
-    Fact* f = fact(file);
-    if (!f)
+    if (!file.fact)
         return;
-    // Read bytes that disagree with the record: the record is not to be believed.
-    if (f->hasKey && f->now.key == key)
-        return;
-    mChanged = true;
-    if (f->hasKey) {
-        f->now.token = 0;
-        f->hasMd5 = false;
+    std::atomic<quint32>& place = mFacts->place(file.fact);
+    const quint32 now = place.load(std::memory_order_relaxed);
+    if (isKnown(file.fact) && (now & Facts::kHasKey)) {
+        // Read bytes that agree with the record leave it as it is; else the record is not to be
+        // believed. A key learnt before in this scan is not kept to compare: the journal tells.
+        quint64 was = 0;
+        if (!(now & Facts::kKeyLearnt) && knownKey(file, &was) && was == key)
+            return;
+        mFacts->known(file.fact) = 0;
+        place.fetch_and(~Facts::kHasMd5, std::memory_order_relaxed);
     }
-    f->now.key = key;
-    f->hasKey = true;
+    mChanged = true;
+    place.fetch_or(Facts::kHasKey | Facts::kKeyLearnt, std::memory_order_relaxed);
+    mJournal.note(file.fact, CacheJournal::Key, &key, sizeof key);
 }
 
 void ScanCache::learnEqual(const FileRef& first, const FileRef& file, quint64 token)
 {
     for (const FileRef& one : {first, file}) {
-        Fact* f = fact(one);
-        if (f && f->now.token != token) {
-            f->now.token = token;
-            mChanged = true;
+        if (!one.fact)
+            continue;
+        if (isKnown(one.fact)) {
+            if (mFacts->known(one.fact) == token)
+                continue;
+            mFacts->known(one.fact) = token;
         }
+        mChanged = true;
+        mJournal.note(one.fact, CacheJournal::Token, &token, sizeof token);
     }
 }
 
 void ScanCache::learnDigest(const FileRef& first, const QByteArray& md5)
 {
-    Fact* f = fact(first);
-    if (!f || md5.size() != int(sizeof f->now.md5) ||
-        (f->hasMd5 && std::memcmp(f->now.md5, md5.constData(), sizeof f->now.md5) == 0))
+    if (!first.fact || md5.size() != int(sizeof CacheRecord::md5))
+        return;
+    std::atomic<quint32>& place = mFacts->place(first.fact);
+    const quint32 now = place.load(std::memory_order_relaxed);
+    // Only the record's own MD5 can be looked at again; one learnt since is noted anew.
+    CacheRecord r;
+    if ((now & Facts::kHasMd5) && !(now & Facts::kMd5Learnt) && cachedRecord(first.fact, &r) &&
+        std::memcmp(r.md5, md5.constData(), sizeof r.md5) == 0)
         return;
     mChanged = true;
-    std::memcpy(f->now.md5, md5.constData(), sizeof f->now.md5);
-    f->hasMd5 = true;
-}
-
-// The records of this scan's files, sorted; files it learnt nothing of stay as tombstones
-// (flags 0), so that their old records go.
-std::vector<CacheRecord> ScanCache::learnt() const
-{
-    const qint64 racyFromNs = (mStartedMs - gRacyMarginMs.load()) * 1000000;
-    QHash<quint64, const quint8*> digests;
-    for (quint32 n = 1; n <= mFacts->count(); ++n) {
-        const Fact& f = mFacts->at(n);
-        if (f.hasMd5 && f.now.token)
-            digests.insert(f.now.token, f.now.md5);
-    }
-    std::vector<CacheRecord> ours;
-    ours.reserve(mFacts->count());
-    for (quint32 n = 1; n <= mFacts->count(); ++n) {
-        const Fact& f = mFacts->at(n);
-        CacheRecord r = f.now;
-        r.seenDay = mToday;
-        r.flags = (f.hasKey ? quint32(CacheRecord::HasKey) : 0u) |
-                  (f.hasMd5 ? quint32(CacheRecord::HasMd5) : 0u);
-        // Files confirmed equal have one content, so one MD5.
-        if (!f.hasMd5 && r.token) {
-            if (const quint8* md5 = digests.value(r.token)) {
-                std::memcpy(r.md5, md5, sizeof r.md5);
-                r.flags |= CacheRecord::HasMd5;
-            }
-        }
-        // A change now would leave the same stamp: nothing of such a file is kept.
-        if (r.ctimeNs >= racyFromNs)
-            r.flags = 0;
-        if (r.flags == 0)
-            r.token = 0;
-        ours.push_back(r);
-    }
-    // A file met twice (the first of a size is looked at again when the second comes) keeps
-    // its latest stamp: the merge takes the last of a kind.
-    std::sort(ours.begin(), ours.end(), [](const CacheRecord& a, const CacheRecord& b) {
-        if (a.device != b.device || a.inode != b.inode)
-            return CacheRecord::before(a, b);
-        return a.ctimeNs != b.ctimeNs ? a.ctimeNs < b.ctimeNs : a.mtimeNs < b.mtimeNs;
-    });
-    return ours;
-}
-
-bool ScanCache::save()
-{
-    // The scan's results are out: a cache too large for the memory left costs only itself.
-    try {
-        return saveNow();
-    } catch (const std::bad_alloc&) {
-        mWarning = QCoreApplication::translate("tarvik::DigestCache",
-                                               "the digest cache could not be written (%1)")
-                       .arg(QCoreApplication::translate("tarvik::DigestCache", "out of memory"));
-        return false;
-    }
-}
-
-bool ScanCache::saveNow()
-{
-    // A rescan of unchanged files, on the day of the last: nothing to keep. A second save has
-    // nothing more to give.
-    if ((mReadOk && !mChanged) || !mFacts)
-        return true;
-    if (!QDir().mkpath(mFolder)) {
-        mWarning = QCoreApplication::translate("tarvik::DigestCache",
-                                               "the digest cache cannot be kept in %1")
-                       .arg(mFolder);
-        return false;
-    }
-    const QString path = mFolder + QLatin1Char('/') + QLatin1String(kFileName);
-    QLockFile lock(path + QStringLiteral(".lock"));
-    if (!lock.tryLock(kLockWaitMs)) {
-        mWarning = lock.error() == QLockFile::LockFailedError
-                       ? QCoreApplication::translate(
-                             "tarvik::DigestCache",
-                             "the digest cache is in use by another scan; it is left as it is")
-                       : QCoreApplication::translate("tarvik::DigestCache",
-                                                     "the digest cache cannot be kept in %1")
-                             .arg(mFolder);
-        return false;
-    }
-    // Another scan may have saved since this one read: keep what it learnt too.
-    CacheStamp now;
-    const bool exists = stampOf(QFile::encodeName(path).constData(), &now);
-    if (exists &&
-        (now.inode != mRead.inode || now.device != mRead.device || now.size != mRead.size ||
-         now.mtimeNs != mRead.mtimeNs || now.ctimeNs != mRead.ctimeNs)) {
-        QString ignored;
-        mReadOk = DigestCacheFile::read(path, &mRecords, &ignored) == DigestCacheFile::Load::Ok;
-    }
-    std::vector<CacheRecord> old;
-    old.swap(mRecords);
-    if (!std::is_sorted(old.begin(), old.end(), CacheRecord::before))
-        std::sort(old.begin(), old.end(), CacheRecord::before);
-    const quint32 oldest = mToday > quint32(kKeepDays) ? mToday - quint32(kKeepDays) : 0;
-    std::vector<CacheRecord> ours = learnt();
-    // Nothing asks for the scan's facts after this: their memory is the merge's.
-    mFacts.reset();
-    std::vector<quint32>().swap(mIndex);
-    const std::vector<CacheRecord> merged = DigestCacheFile::merge(ours, old, oldest, kMaxRecords);
-    std::vector<CacheRecord>().swap(ours);
-    // A rescan of unchanged files on the day of the last has nothing new to keep.
-    if (mReadOk && merged.size() == old.size() &&
-        (merged.empty() ||
-         std::memcmp(merged.data(), old.data(), merged.size() * sizeof(CacheRecord)) == 0))
-        return true;
-    QString problem;
-    if (!DigestCacheFile::write(path, merged, &problem)) {
-        mWarning = QCoreApplication::translate("tarvik::DigestCache",
-                                               "the digest cache could not be written (%1)")
-                       .arg(problem);
-        return false;
-    }
-    return true;
+    place.fetch_or(Facts::kHasMd5 | Facts::kMd5Learnt, std::memory_order_relaxed);
+    mJournal.note(first.fact, CacheJournal::Md5, md5.constData(), sizeof r.md5);
 }
 
 } // namespace tarvik

@@ -1,12 +1,14 @@
 #pragma once
 
-// One scan's use of the digest cache. Before the walk it reads what earlier scans learnt; as
-// the walk hands files over, it pairs each with its record where the file's stamp (device,
-// inode, size, modification and status-change times in ns) is exactly what was recorded;
-// the resolvers take keys and tokens from those records instead of reading, and note what
-// they learn; after a complete scan, save() merges that in under a lock and replaces the file.
+// One scan's use of the digest cache. Before the walk it checks what earlier scans learnt and
+// keeps only a small index of it; as the walk hands files over, it pairs each with its record
+// where the file's stamp (device, inode, size, modification and status-change times in ns) is
+// exactly what was recorded; the resolvers take keys and tokens from those records instead of
+// reading, and note what they learn in a journal on disk; after a complete scan, save() merges
+// that in under a lock, streaming the old file into a new one that replaces it.
 // A cache that cannot be read or written only costs speed, and one warning.
 
+#include "scan/cachejournal.h"
 #include "scan/digestcachefile.h"
 #include "scan/pathstore.h"
 
@@ -60,8 +62,13 @@ public:
     // Feeding thread: a file about to be looked at, and a path on its file system; returns its
     // number for FileRef::fact, 0 where the file system keeps no stamp the cache could trust.
     quint32 track(const CacheStamp& stamp, const char* pathOnDevice);
-    // Any thread holding the file: its record if the file is unchanged since, else null.
-    const CacheRecord* known(const FileRef& file) const;
+    // Any thread holding the file: its record's token and flags if the file is unchanged since,
+    // else false. Key and MD5 are left out: knownKey() and knownDigest() fetch them.
+    bool known(const FileRef& file, CacheRecord* record) const;
+    // The key of a file known unchanged; false when there is none.
+    bool knownKey(const FileRef& file, quint64* key) const;
+    // The MD5 of a file known unchanged; false when there is none.
+    bool knownDigest(const FileRef& file, QByteArray* md5) const;
     // The worker holding the file's size: the token it shares with the files it was found
     // equal to, 0 for none.
     quint64 tokenOf(const FileRef& file) const;
@@ -78,30 +85,39 @@ public:
     static void setRacyMarginMs(qint64 ms);
 
 private:
-    struct Fact;
     class Facts;
 
-    Fact* fact(const FileRef& file) const;
     bool keepsStamps(quint64 device, const char* path);
-    const CacheRecord* lookUp(quint64 device, quint64 inode) const;
-    void buildIndex();
-    std::vector<CacheRecord> learnt() const;
+    // The place of the record with this stamp in the cache file, or -1.
+    qint64 lookUp(const CacheRecord& stamp, CacheRecord* record) const;
+    bool cachedRecord(quint32 fact, CacheRecord* record) const;
+    // The file was found unchanged since its record.
+    bool isKnown(quint32 fact) const;
     // save() without its guard.
     bool saveNow();
+    static qint64 racyMarginMs();
+    // What only the running scan needs.
+    void forgetScan();
 
     QString mFolder;
     QString mWarning;
     qint64 mStartedMs = 0;
     quint32 mToday = 0;
-    std::vector<CacheRecord> mRecords;
+    // The cache file as it was checked, kept open: a scan that saves meanwhile replaces it
+    // by a rename, so this one goes on reading what it checked.
+    DigestCacheFile::Reader mReader;
     // The cache file as it was read, to tell whether another scan has written it since.
     CacheStamp mRead;
     bool mReadOk = false;
     // Something learnt differs from what the cache holds, or a record's day is not today's.
     std::atomic<bool> mChanged{false};
     std::unordered_map<quint64, bool> mDevices;
+    // Open addressing by a hash of the whole stamp: 1 + a record's place above a few bits of
+    // that hash, 0 for none.
     std::vector<quint32> mIndex;
     std::unique_ptr<Facts> mFacts;
+    CacheJournal mJournal;
+    bool mJournalOpen = false;
 };
 
 } // namespace tarvik

@@ -6,6 +6,8 @@
 #include "scan/scancache.h"
 #include "scanreference.h"
 
+#include <QDateTime>
+#include <QDirIterator>
 #include <QLockFile>
 #include <QMutex>
 #include <fcntl.h>
@@ -156,6 +158,7 @@ private slots:
     void cacheNeverNeeded_data();
     void cacheNeverNeeded();
     void twoScansAtOnce();
+    void mergeStreamsAnotherScansRecords();
 };
 
 void CacheTest::rescans_data()
@@ -301,6 +304,64 @@ void CacheTest::twoScansAtOnce()
     // Both scans' knowledge was kept: neither tree is read again.
     QCOMPARE(scan({one}, folder).opened, QStringList());
     QCOMPARE(scan({two}, folder).opened, QStringList());
+}
+
+// A cache holding more than a read buffer of another scan's records, among this tree's inodes
+// and some too old to keep: the merge streams through it and keeps each in its place.
+void CacheTest::mergeStreamsAnotherScansRecords()
+{
+    const QString root = freshRoot();
+    const QString file = root + "-cache/" + ScanCache::kFileName;
+    makeBase(root);
+    QTest::qWait(2 * kMarginMs);
+    QSet<quint64> ours;
+    struct stat st;
+    for (QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+        QCOMPARE(::stat(QFile::encodeName(it.next()).constData(), &st), 0);
+        ours.insert(st.st_ino);
+    }
+    const quint32 today = quint32(QDateTime::currentMSecsSinceEpoch() / (24 * 3600 * 1000));
+    std::vector<CacheRecord> theirs;
+    for (quint64 ino = *std::min_element(ours.begin(), ours.end()) - 5000;
+         theirs.size() < 3 * DigestCacheFile::kBlock + 7; ++ino) {
+        if (ours.contains(ino))
+            continue;
+        CacheRecord r;
+        r.device = st.st_dev;
+        r.inode = ino;
+        r.key = ino;
+        r.flags = CacheRecord::HasKey;
+        r.seenDay = theirs.size() % 5 ? today : today - 61;
+        theirs.push_back(r);
+    }
+    QVERIFY(QDir().mkpath(root + "-cache"));
+    DigestCacheFile::Writer writer(file);
+    QString problem;
+    QVERIFY(writer.begin(&problem));
+    for (const CacheRecord& r : theirs)
+        writer.add(r);
+    QVERIFY(writer.commit(&problem));
+    const QStringList folders{root};
+    const QString expect = describe(referenceScan(folders, ""), root).join('\n');
+    QCOMPARE(describe(scan(folders, root + "-cache").events, root).join('\n'), expect);
+    std::vector<CacheRecord> kept;
+    QCOMPARE(DigestCacheFile::read(file, &kept, &problem), DigestCacheFile::Load::Ok);
+    QVERIFY(std::is_sorted(kept.begin(), kept.end(), CacheRecord::before));
+    QSet<quint64> met;
+    size_t others = 0;
+    for (const CacheRecord& r : kept) {
+        if (ours.contains(r.inode))
+            met.insert(r.inode);
+        else
+            others += r.seenDay == today && r.key == r.inode;
+    }
+    QCOMPARE(met, ours);
+    QCOMPARE(others, size_t(std::count_if(theirs.begin(), theirs.end(), [&](const CacheRecord& r) {
+                 return r.seenDay == today;
+             })));
+    const Scan again = scan(folders, root + "-cache");
+    QCOMPARE(describe(again.events, root).join('\n'), expect);
+    QCOMPARE(again.opened, QStringList());
 }
 
 TARVIK_TEST_GUILESS_MAIN(CacheTest)

@@ -78,6 +78,10 @@ tarvik-scan sucht ohne Fenster und nimmt sie als Schalter (tarvik-scan --help).
         <translation>kein Speicher mehr frei</translation>
     </message>
     <message>
+        <source>its journal could not be kept</source>
+        <translation>sein Journal konnte nicht geführt werden</translation>
+    </message>
+    <message>
         <source>the digest cache cannot be kept in %1</source>
         <translation>der Prüfsummen-Cache kann nicht in %1 abgelegt werden</translation>
     </message>
