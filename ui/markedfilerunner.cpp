@@ -162,8 +162,9 @@ void MarkedFileRunner::confirmed(bool everyCopyToo)
             const StopCheck stop = [] {
                 return QThread::currentThread()->isInterruptionRequested();
             };
+            const std::unique_ptr<MarkedFileOperation::Run> run = operation->startRun(stop);
             for (int i = 0; i < tasks.size() && !stop(); ++i) {
-                const int code = operation->run(tasks.at(i), stop);
+                const int code = run->file(tasks.at(i));
                 threads->report([this, i, code] { fileReported(i, code); });
             }
         },

@@ -6,9 +6,11 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 
 namespace {
@@ -46,12 +48,17 @@ QMessageBox* boxSaying(QWidget* page, const char* part)
 
 bool waitFor(const std::function<bool()>& done, int timeoutMs)
 {
+    // Asked between events, woken by a timer: a harness that spins on processEvents() takes the
+    // processor from the window and the worker it measures. Not a nested QEventLoop either: it
+    // would return at once after the scan's QApplication::quit().
+    QTimer poll;
+    poll.start(10);
     QElapsedTimer clock;
     clock.start();
     while (!done()) {
         if (clock.elapsed() > timeoutMs)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
