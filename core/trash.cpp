@@ -100,10 +100,10 @@ TrashOutcome TrashWriter::moveIfUnchanged(const QString& path, const FileStamp& 
         return TrashOutcome::Gone;
     if (now != stamp)
         return TrashOutcome::ChangedSince;
-    move(path);
-    // Where the stamped entry is now decides, not what the call said: the shell may report a
-    // failure after the file has already left.
-    return FileStamp::of(path).sameEntry(stamp) ? TrashOutcome::Refused : TrashOutcome::Moved;
+    // A failure is not taken at its word: the shell may report one after the file has left.
+    if (moveStamped(path, stamp) || !FileStamp::of(path).sameEntry(stamp))
+        return TrashOutcome::Moved;
+    return TrashOutcome::Refused;
 }
 
 } // namespace tarvik

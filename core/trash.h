@@ -42,6 +42,9 @@ public:
     TrashOutcome moveIfUnchanged(const QString& path, const FileStamp& stamp);
 
 private:
+    // The entry at path, just found to be the one stamped.
+    bool moveStamped(const QString& path, const FileStamp& stamp);
+
     struct Places;
     std::unique_ptr<Places> mPlaces;
 };

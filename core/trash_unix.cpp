@@ -342,43 +342,62 @@ struct TrashWriter::Places
         }
         return Put::Refused;
     }
+
+    // True only once the entry at path, on device, has left for the trash.
+    bool move(const QByteArray& path, dev_t device)
+    {
+        QByteArray name;
+        folderOf(path, &name);
+        if (name.isEmpty() || name == "." || name == "..")
+            return false;
+        // A trash deleted while a run goes on is found, and made, once more.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            QByteArray below;
+            const Place* place = placeFor(path, device, &below);
+            if (!place)
+                return false;
+            const QByteArray shown = !place->relative  ? path
+                                     : below.isEmpty() ? name
+                                                       : below + '/' + name;
+            switch (put(*place, path, name, shown)) {
+            case Put::Moved:
+                return true;
+            case Put::Refused:
+                return false;
+            case Put::Stale:
+                forget();
+                break;
+            }
+        }
+        return false;
+    }
 };
 
 TrashWriter::TrashWriter() : mPlaces(std::make_unique<Places>()) {}
 
 TrashWriter::~TrashWriter() = default;
 
+namespace {
+
+QByteArray absoluteNative(const QString& path)
+{
+    return QFile::encodeName(QDir::cleanPath(
+        QDir::isAbsolutePath(path) ? path : QDir::current().absoluteFilePath(path)));
+}
+
+} // namespace
+
 bool TrashWriter::move(const QString& path)
 {
-    if (path.isEmpty())
-        return false;
-    const QByteArray native = QFile::encodeName(QDir::cleanPath(
-        QDir::isAbsolutePath(path) ? path : QDir::current().absoluteFilePath(path)));
-    QByteArray name;
-    folderOf(native, &name);
     struct stat st;
-    if (name.isEmpty() || name == "." || name == ".." || ::lstat(native.constData(), &st) != 0)
-        return false;
-    // A trash deleted while a run goes on is found, and made, once more.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        QByteArray below;
-        const Place* place = mPlaces->placeFor(native, st.st_dev, &below);
-        if (!place)
-            return false;
-        const QByteArray shown = !place->relative  ? native
-                                 : below.isEmpty() ? name
-                                                   : below + '/' + name;
-        switch (mPlaces->put(*place, native, name, shown)) {
-        case Put::Moved:
-            return true;
-        case Put::Refused:
-            return false;
-        case Put::Stale:
-            mPlaces->forget();
-            break;
-        }
-    }
-    return false;
+    const QByteArray native = absoluteNative(path);
+    return !path.isEmpty() && ::lstat(native.constData(), &st) == 0 &&
+           mPlaces->move(native, st.st_dev);
+}
+
+bool TrashWriter::moveStamped(const QString& path, const FileStamp& stamp)
+{
+    return mPlaces->move(absoluteNative(path), dev_t(stamp.entryDevice));
 }
 
 bool moveToRecycleBin(const QString& path)

@@ -46,4 +46,9 @@ bool TrashWriter::move(const QString& path)
     return moveToRecycleBin(path);
 }
 
+bool TrashWriter::moveStamped(const QString& path, const FileStamp&)
+{
+    return moveToRecycleBin(path);
+}
+
 } // namespace tarvik

@@ -24,6 +24,9 @@ constexpr int kProgressDelayMs = 500;
 // A modal progress dialog runs the event loop at each step; thousands of files a second need
 // not be shown one by one.
 constexpr int kProgressStepMs = 50;
+// The worker tells of the files done at most this often, and before a file this large.
+constexpr qint64 kReportEveryMs = 20;
+constexpr qint64 kLargeFile = 1024 * 1024;
 
 QMessageBox* openBox(QWidget* page, QMessageBox::Icon icon, const QString& title,
                      const QString& text)
@@ -163,27 +166,48 @@ void MarkedFileRunner::confirmed(bool everyCopyToo)
                 return QThread::currentThread()->isInterruptionRequested();
             };
             const std::unique_ptr<MarkedFileOperation::Run> run = operation->startRun(stop);
-            for (int i = 0; i < tasks.size() && !stop(); ++i) {
-                const int code = run->file(tasks.at(i));
-                threads->report([this, i, code] { fileReported(i, code); });
+            // Reported in batches: a report a file woke the window's thread thousands of times
+            // a second, and cost both threads more than the files themselves.
+            QVector<int> codes;
+            QElapsedTimer sinceReport;
+            sinceReport.start();
+            const auto report = [&](int next) {
+                if (!codes.isEmpty())
+                    threads->report([this, first = next - codes.size(), codes] {
+                        filesReported(first, codes);
+                    });
+                codes.clear();
+                sinceReport.start();
+            };
+            int i = 0;
+            for (; i < tasks.size() && !stop(); ++i) {
+                codes.append(run->file(tasks.at(i)));
+                // Before a file that takes a while to read, the ones done are shown.
+                if (sinceReport.hasExpired(kReportEveryMs) ||
+                    (i + 1 < tasks.size() && tasks.at(i + 1).stamp.size > kLargeFile))
+                    report(i + 1);
             }
+            report(i);
         },
         [this] { ended(); });
 }
 
-void MarkedFileRunner::fileReported(int index, int code)
+void MarkedFileRunner::filesReported(int first, const QVector<int>& codes)
 {
-    ++mReported;
-    const Planned& planned = mPlan.at(index);
-    const qint64 size = qMax<qint64>(0, planned.task.stamp.size);
-    mHandledBytes += size;
-    if (code == MarkedFileOperation::kNotAttempted) {
-        ++mNotAttempted;
-    } else if (code >= 0 && code < mCounts.size()) {
-        ++mCounts[code];
-        if (code == MarkedFileOperation::kDone) {
-            mDoneBytes += size;
-            emit fileDone(planned.row);
+    for (int k = 0; k < codes.size(); ++k) {
+        const int code = codes.at(k);
+        ++mReported;
+        const Planned& planned = mPlan.at(first + k);
+        const qint64 size = qMax<qint64>(0, planned.task.stamp.size);
+        mHandledBytes += size;
+        if (code == MarkedFileOperation::kNotAttempted) {
+            ++mNotAttempted;
+        } else if (code >= 0 && code < mCounts.size()) {
+            ++mCounts[code];
+            if (code == MarkedFileOperation::kDone) {
+                mDoneBytes += size;
+                emit fileDone(planned.row);
+            }
         }
     }
     if (mReported == mPlan.size() || mSinceShown.hasExpired(kProgressStepMs))

@@ -55,7 +55,8 @@ private:
     };
 
     void confirmed(bool everyCopyToo);
-    void fileReported(int index, int code);
+    // The codes of the files from first on, in order.
+    void filesReported(int first, const QVector<int>& codes);
     void ended();
     void closeProgress();
     void showProgress();
