@@ -210,8 +210,7 @@ bool removed(int fd)
 
 struct TrashWriter::Places
 {
-    // The home trash, found at the first file; its device, or the nearest existing folder's
-    // of the data folder where it cannot be made.
+    // The home trash, found at the first file, and the home's device.
     bool homeKnown = false;
     Place home;
     dev_t homeDevice = 0;
@@ -250,14 +249,11 @@ struct TrashWriter::Places
             const QByteArray trash = QFile::encodeName(data) + "/Trash";
             home = openTrash(openFolder(AT_FDCWD, trash.constData(), false), false, false);
         }
-        struct stat st;
-        if (home.files >= 0 && ::fstat(home.files, &st) == 0) {
-            homeDevice = st.st_dev;
-            return;
-        }
-        closePlace(home);
-        // No home trash: files of its device stay rather than go to another trash there.
+        // The data folder's device is the home's, wherever its trash lies: files of that
+        // device go there or stay, and never to another trash of the device. Where the data
+        // folder cannot be made, the nearest folder above it tells.
         QByteArray nearest = QFile::encodeName(QDir::cleanPath(data));
+        struct stat st;
         while (!nearest.isEmpty() && ::stat(nearest.constData(), &st) != 0) {
             QByteArray name;
             nearest = nearest == "/" ? QByteArray() : folderOf(nearest, &name);

@@ -209,6 +209,26 @@ bool infoSays(const QString& trash, const QString& entry, const QByteArray& path
                .isValid();
 }
 
+// A tmpfs mounted on a folder while it lives, a file system of its own; mounting takes root.
+struct ScratchMount
+{
+    explicit ScratchMount(const QString& folder) : at(QFile::encodeName(folder))
+    {
+#ifdef Q_OS_LINUX
+        mounted = ::mount("tarvik-test", at.constData(), "tmpfs", 0, "size=1m") == 0;
+#endif
+    }
+    ~ScratchMount()
+    {
+#ifdef Q_OS_LINUX
+        if (mounted)
+            ::umount2(at.constData(), MNT_DETACH);
+#endif
+    }
+    const QByteArray at;
+    bool mounted = false;
+};
+
 QStringList entriesOf(const QString& folder)
 {
     return QDir(folder).entryList(
@@ -241,6 +261,9 @@ void AppDirsTest::trashWriter_data()
     QTest::newRow("files/ not a folder")
         << "a.txt" << 1 << QStringList{"files=", "info/k=k"} << QStringList();
     QTest::newRow("info/ not a folder") << "a.txt" << 1 << QStringList{"info="} << QStringList();
+    // Found only once the info file is written: the rename fails.
+    QTest::newRow("files/ refuses")
+        << "a.txt" << 1 << QStringList{"files/refuses"} << QStringList();
 }
 
 // One writer trashes the files: the entries and info files it makes, nothing when it cannot.
@@ -257,6 +280,17 @@ void AppDirsTest::trashWriter()
                                          << "info/keep=k") ||
             before.contains("files=") || before.contains("info="));
     const QStringList infoBefore = entriesOf(trash + "/info");
+    // Root writes in any folder, but not across file systems.
+    const bool refuses = before.contains("files/refuses");
+    const ScratchMount otherDevice(refuses && ::getuid() == 0 ? trash + "/files" : QString());
+    if (refuses && !otherDevice.mounted &&
+        (::getuid() == 0 ||
+         !QFile::setPermissions(trash + "/files", QFile::ReadOwner | QFile::ExeOwner)))
+        QSKIP("no way here to make a folder refuse a file");
+    const auto writable = qScopeGuard([&] {
+        QFile::setPermissions(trash + "/files",
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
     QStringList paths;
     TrashWriter writer;
     for (int i = 0; i < files; ++i) {
@@ -311,13 +345,9 @@ void AppDirsTest::trashOnAnotherFileSystem()
     QTemporaryDir root;
     const QString top = root.filePath("mnt");
     QVERIFY(QDir().mkpath(top));
-    if (::mount("tarvik-test", QFile::encodeName(top).constData(), "tmpfs", 0, "size=1m") != 0)
+    const ScratchMount mount(top);
+    if (!mount.mounted)
         QSKIP("needs a file system of its own: mounting a tmpfs takes root");
-    struct Unmount
-    {
-        QByteArray at;
-        ~Unmount() { ::umount2(at.constData(), MNT_DETACH); }
-    } unmount{QFile::encodeName(top)};
     if (shared == "sticky" || shared == "plain")
         QVERIFY(QDir(top).mkdir(".Trash") && ::chmod(QFile::encodeName(top + "/.Trash").constData(),
                                                      shared == "sticky" ? 01777 : 0777) == 0);
