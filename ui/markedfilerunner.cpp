@@ -9,6 +9,7 @@
 
 #include <QLocale>
 #include <QMessageBox>
+#include <QMutexLocker>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QThread>
@@ -24,9 +25,9 @@ constexpr int kProgressDelayMs = 500;
 // A modal progress dialog runs the event loop at each step; thousands of files a second need
 // not be shown one by one.
 constexpr int kProgressStepMs = 50;
-// The worker tells of the files done at most this often, and before a file this large.
-constexpr qint64 kReportEveryMs = 20;
-constexpr qint64 kLargeFile = 1024 * 1024;
+// The files done are taken from the worker this often: a report a file would wake the window's
+// thread thousands of times a second, which cost both threads more than small files do.
+constexpr int kCollectEveryMs = 20;
 
 QMessageBox* openBox(QWidget* page, QMessageBox::Icon icon, const QString& title,
                      const QString& text)
@@ -41,8 +42,10 @@ QMessageBox* openBox(QWidget* page, QMessageBox::Icon icon, const QString& title
 MarkedFileRunner::MarkedFileRunner(std::unique_ptr<MarkedFileOperation> operation,
                                    QTreeWidget* tree, QWidget* page)
     : QObject(page), mOperation(std::move(operation)), mTree(tree), mPage(page),
-      mThreads(new WorkerThreads(this)), mProgressTimer(new QTimer(this))
+      mThreads(new WorkerThreads(this)), mProgressTimer(new QTimer(this)),
+      mCollectTimer(new QTimer(this))
 {
+    connect(mCollectTimer, &QTimer::timeout, this, &MarkedFileRunner::collect);
     mProgressTimer->setSingleShot(true);
     connect(mProgressTimer, &QTimer::timeout, this, &MarkedFileRunner::showProgress);
 }
@@ -159,45 +162,37 @@ void MarkedFileRunner::confirmed(bool everyCopyToo)
     showProgress();
 
     const MarkedFileOperation* operation = mOperation.get();
-    WorkerThreads* threads = mThreads;
+    mCollectTimer->start(kCollectEveryMs);
     mThreads->start(
-        [this, tasks, operation, threads] {
+        [this, tasks, operation] {
             const StopCheck stop = [] {
                 return QThread::currentThread()->isInterruptionRequested();
             };
             const std::unique_ptr<MarkedFileOperation::Run> run = operation->startRun(stop);
-            // Reported in batches: a report a file woke the window's thread thousands of times
-            // a second, and cost both threads more than the files themselves.
-            QVector<int> codes;
-            QElapsedTimer sinceReport;
-            sinceReport.start();
-            const auto report = [&](int next) {
-                if (!codes.isEmpty())
-                    threads->report([this, first = next - codes.size(), codes] {
-                        filesReported(first, codes);
-                    });
-                codes.clear();
-                sinceReport.start();
-            };
-            int i = 0;
-            for (; i < tasks.size() && !stop(); ++i) {
-                codes.append(run->file(tasks.at(i)));
-                // Before a file that takes a while to read, the ones done are shown.
-                if (sinceReport.hasExpired(kReportEveryMs) ||
-                    (i + 1 < tasks.size() && tasks.at(i + 1).stamp.size > kLargeFile))
-                    report(i + 1);
+            for (int i = 0; i < tasks.size() && !stop(); ++i) {
+                const int code = run->file(tasks.at(i));
+                const QMutexLocker lock(&mDoneLock);
+                mDoneCodes.append(code);
             }
-            report(i);
         },
         [this] { ended(); });
 }
 
-void MarkedFileRunner::filesReported(int first, const QVector<int>& codes)
+void MarkedFileRunner::collect()
 {
-    for (int k = 0; k < codes.size(); ++k) {
-        const int code = codes.at(k);
-        ++mReported;
-        const Planned& planned = mPlan.at(first + k);
+    QVector<int> codes;
+    {
+        const QMutexLocker lock(&mDoneLock);
+        codes.swap(mDoneCodes);
+    }
+    if (!codes.isEmpty())
+        filesReported(codes);
+}
+
+void MarkedFileRunner::filesReported(const QVector<int>& codes)
+{
+    for (const int code : codes) {
+        const Planned& planned = mPlan.at(mReported++);
         const qint64 size = qMax<qint64>(0, planned.task.stamp.size);
         mHandledBytes += size;
         if (code == MarkedFileOperation::kNotAttempted) {
@@ -242,6 +237,8 @@ void MarkedFileRunner::closeProgress()
 
 void MarkedFileRunner::ended()
 {
+    mCollectTimer->stop();
+    collect();
     mProgressTimer->stop();
     closeProgress();
     mPage->setEnabled(true);
@@ -275,6 +272,8 @@ void MarkedFileRunner::abandon()
         delete mConfirmation;
     }
     mThreads->stopAll();
+    mCollectTimer->stop();
+    mDoneCodes.clear();
     mProgressTimer->stop();
     if (mProgress) {
         closeProgress();
