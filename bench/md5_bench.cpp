@@ -27,10 +27,8 @@ const char* kernelName(tarvik::Md5::Kernel kernel)
     switch (kernel) {
     case tarvik::Md5::Kernel::Fastest:
         break;
-    case tarvik::Md5::Kernel::Serial:
-        return "serial";
-    case tarvik::Md5::Kernel::Sse2:
-        return "SSE2";
+    case tarvik::Md5::Kernel::Pairs:
+        return "two in general registers";
     case tarvik::Md5::Kernel::Avx2:
         return "AVX2";
     case tarvik::Md5::Kernel::Avx512:

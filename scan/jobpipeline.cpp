@@ -5,6 +5,7 @@
 #include "scan/scancache.h"
 
 #include <QThread>
+#include <algorithm>
 #ifdef Q_OS_LINUX
 #include <sched.h>
 #endif
@@ -291,7 +292,7 @@ void JobPipeline::workerLoop()
     std::unique_lock<std::mutex> lock(mMutex);
     for (;;) {
         mWorkReady.wait(lock, [this] {
-            return mQuit || mFailed || !mReady.empty() || !mComparing.empty() || digestsDue();
+            return mQuit || mFailed || !mReady.empty() || comparisonsWaiting() || digestsDue();
         });
         if (mQuit || mFailed)
             return;
@@ -415,16 +416,40 @@ bool JobPipeline::settle(Worker& w, Bucket* bucket, Job* from, Job* waiting, boo
     return true;
 }
 
+// Two comparisons digested together take no longer than one alone: a comparison left alone in
+// the pool waits for the one another worker runs alone, which comes back within a turn.
+bool JobPipeline::comparisonsWaiting() const
+{
+    return mComparing.size() > 1 || (mComparing.size() == 1 && mComparingAlone == 0);
+}
+
+// A worker's share of the comparisons, so that every worker has some: a step of the lanes
+// costs the same for five pairs or sixteen, and two digests in general registers what one
+// alone does. Fewer than pay for the lanes go two at a time, taking turns.
+size_t JobPipeline::comparisonsPerTurn() const
+{
+    const size_t all = mComparing.size() + mComparingHeld;
+    const size_t share = (all + size_t(mWorkerCount) - 1) / size_t(mWorkerCount);
+    return share >= size_t(Md5::kLanesFrom) ? qMin(share, size_t(mLanes)) : 2;
+}
+
 bool JobPipeline::compareTurn(Worker& w, std::unique_lock<std::mutex>& lock)
 {
-    // As many as the lanes take, the oldest first: they hold back the duplicates behind them.
-    // A step of the lanes costs the same for one pair or sixteen, so sharing a few pairs out
-    // between the workers would nearly double the processor time their digests take.
-    std::vector<Job*> mine;
-    while (!mComparing.empty() && mine.size() < size_t(mLanes)) {
-        mine.push_back(mComparing.front());
-        mComparing.pop_front();
-    }
+    // Those with the most left first: the comparisons then end together, with the digests
+    // side by side to the end, instead of the longest running on alone.
+    if (!comparisonsWaiting())
+        return true;
+    const size_t take = qMin(comparisonsPerTurn(), mComparing.size());
+    const auto bytesLeft = [](const Job* job) {
+        return job->comparison->size - job->comparison->offset;
+    };
+    std::partial_sort(mComparing.begin(), mComparing.begin() + qsizetype(take), mComparing.end(),
+                      [&](const Job* a, const Job* b) { return bytesLeft(a) > bytesLeft(b); });
+    std::vector<Job*> mine(mComparing.begin(), mComparing.begin() + qsizetype(take));
+    mComparing.erase(mComparing.begin(), mComparing.begin() + qsizetype(take));
+    mComparingHeld += mine.size();
+    const bool alone = mine.size() == 1;
+    mComparingAlone += alone ? 1 : 0;
     lock.unlock();
     std::vector<Comparison*> list;
     for (Job* job : mine)
@@ -460,6 +485,8 @@ bool JobPipeline::compareTurn(Worker& w, std::unique_lock<std::mutex>& lock)
     }
     collectKnown(w);
     lock.lock();
+    mComparingHeld -= mine.size();
+    mComparingAlone -= alone ? 1 : 0;
     for (Job* job : going)
         mComparing.push_back(job);
     if (!going.empty())

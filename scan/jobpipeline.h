@@ -104,6 +104,9 @@ private:
     // Takes comparisons from the pool, runs them a turn, and resumes the jobs of those that
     // ended. Called and returns under the lock; false when one met the stop.
     bool compareTurn(Worker& w, std::unique_lock<std::mutex>& lock);
+    // Under mMutex: whether a worker should take comparisons, and how many for a turn.
+    bool comparisonsWaiting() const;
+    size_t comparisonsPerTurn() const;
     // Under mMutex: the jobs from `from` up to `waiting` are done; the waiting one joins the
     // pool, and the bucket goes back in line if more came for it. False after a stop.
     bool settle(Worker& w, Bucket* bucket, Job* from, Job* waiting, bool stopped);
@@ -143,8 +146,12 @@ private:
     std::condition_variable mJobDone;
     std::deque<Job> mJobs;
     std::deque<Bucket*> mReady;
-    // Jobs whose comparison no worker is running, oldest first.
+    // Jobs whose comparison no worker is running.
     std::deque<Job*> mComparing;
+    // Comparisons the workers are running a turn of.
+    size_t mComparingHeld = 0;
+    // Workers running a turn of a single comparison.
+    int mComparingAlone = 0;
     int mLanes = 1;
     bool mQuit = false;
     // A worker met the stop: the jobs it held will never be done.

@@ -43,6 +43,41 @@ void Md5::blocks(const unsigned char* p, size_t count)
     mState[3] = d;
 }
 
+namespace {
+
+struct PairWords
+{
+    const unsigned char* p;
+    const unsigned char* q;
+    md5::WordPair operator[](int i) const { return {load(p + 4 * i), load(q + 4 * i)}; }
+};
+
+} // namespace
+
+void Md5::addInPairs(Md5* const* digests, const char* const* data, int count, size_t blocks)
+{
+    int i = 0;
+    for (; i + 1 < count; i += 2) {
+        Md5& one = *digests[i];
+        Md5& two = *digests[i + 1];
+        md5::WordPair a{one.mState[0], two.mState[0]}, b{one.mState[1], two.mState[1]},
+            c{one.mState[2], two.mState[2]}, d{one.mState[3], two.mState[3]};
+        PairWords m{reinterpret_cast<const unsigned char*>(data[i]),
+                    reinterpret_cast<const unsigned char*>(data[i + 1])};
+        for (size_t n = blocks; n > 0; --n, m.p += 64, m.q += 64)
+            md5::block(a, b, c, d, m);
+        const md5::WordPair state[4] = {a, b, c, d};
+        for (int w = 0; w < 4; ++w) {
+            one.mState[w] = state[w].x;
+            two.mState[w] = state[w].y;
+        }
+        one.mLength += blocks * 64;
+        two.mLength += blocks * 64;
+    }
+    if (i < count)
+        digests[i]->add(data[i], blocks * 64);
+}
+
 void Md5::reset()
 {
     mState[0] = 0x67452301;

@@ -15,8 +15,7 @@ public:
     // The ways addBlocks() can advance several digests.
     enum class Kernel {
         Fastest,    // the last of kernels(), the default
-        Serial,     // one digest after another
-        Sse2,       // four lanes
+        Pairs,      // two digests at a time in general registers
         Avx2,       // eight lanes
         Avx512,     // eight lanes, each rotate one instruction
         Avx512Wide, // sixteen lanes
@@ -30,6 +29,9 @@ public:
 
     // How many digests addBlocks() advances at the price of about one: SIMD lanes.
     static int lanes();
+    // Fewer digests than this go two at a time through general registers, as fast each as one
+    // alone; the lanes take longer over a block, and pay off only when this many share them.
+    static constexpr int kLanesFrom = 5;
     // Adds blocks * 64 bytes to each of count digests (at most lanes()), from data[i] for the
     // i-th, side by side. Each must hold no partial block, as after whole blocks only.
     static void addBlocks(Md5* const* digests, const char* const* data, int count, size_t blocks);
@@ -41,6 +43,8 @@ public:
 
 private:
     void blocks(const unsigned char* data, size_t count);
+    // addBlocks() two digests at a time, the last alone if count is odd.
+    static void addInPairs(Md5* const* digests, const char* const* data, int count, size_t blocks);
 
     quint32 mState[4];
     quint64 mLength = 0;

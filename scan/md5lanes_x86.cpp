@@ -1,6 +1,7 @@
 // Several MD5 digests side by side on x86, one per SIMD lane: the steps of md5steps.h on
-// vectors of four (SSE2), eight (AVX2, AVX-512) or sixteen (AVX-512) 32-bit words, the kernel
-// chosen at run time.
+// vectors of eight (AVX2, AVX-512) or sixteen (AVX-512) 32-bit words, the kernel chosen at run
+// time. Without AVX2, or with fewer digests than pay for the lanes, two at a time in general
+// registers.
 
 // The eight-lane kernels are built for AVX2 alone and chosen at run time; the warning about
 // passing such vectors by value concerns calls across that boundary, which never happen.
@@ -17,7 +18,6 @@ namespace tarvik {
 
 namespace {
 
-typedef quint32 Lanes4 __attribute__((vector_size(16)));
 typedef quint32 Lanes8 __attribute__((vector_size(32)));
 typedef quint32 Lanes16 __attribute__((vector_size(64)));
 
@@ -62,25 +62,7 @@ __attribute__((always_inline)) inline void laneBlocks(LaneSet& set, size_t block
 }
 
 // The message words of one block of each lane, turned so that each vector holds one word of
-// every lane: 4 x 4 (or 8 x 8) transposes of 32-bit words.
-void blocks4(LaneSet& set, size_t blocks)
-{
-    laneBlocks<Lanes4, 4>(set, blocks, [](Lanes4* m, const unsigned char** at) {
-        for (int i = 0; i < 4; ++i) {
-            const __m128i r0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at[0] + 16 * i));
-            const __m128i r1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at[1] + 16 * i));
-            const __m128i r2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at[2] + 16 * i));
-            const __m128i r3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at[3] + 16 * i));
-            const __m128i t0 = _mm_unpacklo_epi32(r0, r1), t1 = _mm_unpackhi_epi32(r0, r1);
-            const __m128i t2 = _mm_unpacklo_epi32(r2, r3), t3 = _mm_unpackhi_epi32(r2, r3);
-            m[4 * i] = Lanes4(_mm_unpacklo_epi64(t0, t2));
-            m[4 * i + 1] = Lanes4(_mm_unpackhi_epi64(t0, t2));
-            m[4 * i + 2] = Lanes4(_mm_unpacklo_epi64(t1, t3));
-            m[4 * i + 3] = Lanes4(_mm_unpackhi_epi64(t1, t3));
-        }
-    });
-}
-
+// every lane: 8 x 8 transposes of 32-bit words.
 __attribute__((target("avx2"), always_inline)) inline void load8(Lanes8* m,
                                                                  const unsigned char** at)
 {
@@ -159,14 +141,14 @@ Md5::Kernel kernelInUse()
         return kernel;
     return haveAvx512() ? Md5::Kernel::Avx512Wide
            : haveAvx2() ? Md5::Kernel::Avx2
-                        : Md5::Kernel::Sse2;
+                        : Md5::Kernel::Pairs;
 }
 
 } // namespace
 
 std::vector<Md5::Kernel> Md5::kernels()
 {
-    std::vector<Kernel> list{Kernel::Sse2};
+    std::vector<Kernel> list{Kernel::Pairs};
     if (haveAvx2())
         list.push_back(Kernel::Avx2);
     if (haveAvx512()) {
@@ -184,8 +166,9 @@ void Md5::useKernel(Kernel kernel)
 int Md5::lanes()
 {
     switch (kernelInUse()) {
-    case Kernel::Sse2:
-        return 4;
+    case Kernel::Fastest:
+    case Kernel::Pairs:
+        return 2;
     case Kernel::Avx512Wide:
         return 16;
     default:
@@ -195,10 +178,8 @@ int Md5::lanes()
 
 void Md5::addBlocks(Md5* const* digests, const char* const* data, int count, size_t blocks)
 {
-    // A step of the lanes takes as long as two or three of one digest: two go faster alone.
-    if (count <= 2) {
-        for (int i = 0; i < count; ++i)
-            digests[i]->add(data[i], blocks * 64);
+    if (count < kLanesFrom) {
+        addInPairs(digests, data, count, blocks);
         return;
     }
     LaneSet set;
@@ -209,16 +190,12 @@ void Md5::addBlocks(Md5* const* digests, const char* const* data, int count, siz
         std::memcpy(set.state[l], digests[from]->mState, sizeof set.state[l]);
         set.at[l] = reinterpret_cast<const unsigned char*>(data[from]);
     }
-    // Up to four digests fit the four-lane kernel, unless rotates of one instruction make the
-    // eight-lane one faster still.
     if (width == 16)
         blocks16(set, blocks);
-    else if ((kernel == Kernel::Avx512 || kernel == Kernel::Avx512Wide) && count > 1)
+    else if (kernel == Kernel::Avx512 || kernel == Kernel::Avx512Wide)
         blocks8rotate(set, blocks);
-    else if ((kernel == Kernel::Avx2 || kernel == Kernel::Avx512) && count > 4)
-        blocks8(set, blocks);
     else
-        blocks4(set, blocks);
+        blocks8(set, blocks);
     for (int i = 0; i < count; ++i) {
         std::memcpy(digests[i]->mState, set.state[i], sizeof set.state[i]);
         digests[i]->mLength += blocks * 64;

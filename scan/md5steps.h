@@ -4,6 +4,7 @@
 // 32-bit integer or a vector of them, one per lane. Internal to the MD5 files.
 
 #include <QtGlobal>
+#include <type_traits>
 #include <utility>
 
 #if defined(__GNUC__)
@@ -46,6 +47,28 @@ inline constexpr Step kSteps[64] = {
     {0xf7537e82, 6, 4},  {0xbd3af235, 10, 11}, {0x2ad7d2bb, 15, 2},  {0xeb86d391, 21, 9},
 };
 
+// A word of each of two digests, advanced together in general registers: one digest's steps
+// wait on each other, and the other's fill the gaps, so that two cost about what one does.
+struct WordPair
+{
+    quint32 x, y;
+
+    TARVIK_MD5_INLINE WordPair operator+(const WordPair& o) const { return {x + o.x, y + o.y}; }
+    TARVIK_MD5_INLINE WordPair operator+(quint32 k) const { return {x + k, y + k}; }
+    TARVIK_MD5_INLINE WordPair operator&(const WordPair& o) const { return {x & o.x, y & o.y}; }
+    TARVIK_MD5_INLINE WordPair operator|(const WordPair& o) const { return {x | o.x, y | o.y}; }
+    TARVIK_MD5_INLINE WordPair operator^(const WordPair& o) const { return {x ^ o.x, y ^ o.y}; }
+    TARVIK_MD5_INLINE WordPair operator~() const { return {~x, ~y}; }
+    TARVIK_MD5_INLINE WordPair operator<<(int s) const { return {x << s, y << s}; }
+    TARVIK_MD5_INLINE WordPair operator>>(int s) const { return {x >> s, y >> s}; }
+    TARVIK_MD5_INLINE WordPair& operator+=(const WordPair& o)
+    {
+        x += o.x;
+        y += o.y;
+        return *this;
+    }
+};
+
 template <typename Word> TARVIK_MD5_INLINE Word rotl(const Word& x, int s)
 {
     return (x << s) | (x >> (32 - s));
@@ -56,7 +79,11 @@ template <typename Word> TARVIK_MD5_INLINE Word rotl(const Word& x, int s)
 template <typename Word> TARVIK_MD5_INLINE void offChain(Word& word)
 {
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-    if constexpr (sizeof(Word) > sizeof(quint32))
+    // A pair stays in general registers: the compiler would make it a vector, whose steps
+    // take longer.
+    if constexpr (std::is_same_v<Word, WordPair>)
+        asm("" : "+r"(word.x), "+r"(word.y));
+    else if constexpr (sizeof(Word) > sizeof(quint32))
         asm("" : "+v"(word));
 #else
     Q_UNUSED(word);

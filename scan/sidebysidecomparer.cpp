@@ -65,11 +65,11 @@ bool SideBySideComparer::compareBlock(Comparison& c, char* first)
         finish(c, ContentReader::Match::FirstFailed);
         return false;
     }
-    if (read(*c.b, mSecondBlock.data(), want, c.offset, last) != want) {
+    if (read(*c.b, mSecondBlock.get(), want, c.offset, last) != want) {
         finish(c, ContentReader::Match::SecondFailed);
         return false;
     }
-    if (std::memcmp(first, mSecondBlock.data(), size_t(want)) != 0) {
+    if (std::memcmp(first, mSecondBlock.get(), size_t(want)) != 0) {
         finish(c, ContentReader::Match::Differ);
         return false;
     }
@@ -113,9 +113,9 @@ void SideBySideComparer::digest(std::vector<Piece>& pieces)
 void SideBySideComparer::advance(Comparison* const* list, int count, int steps)
 {
     Q_ASSERT(count <= Md5::lanes());
-    if (mSecondBlock.empty()) {
-        mSecondBlock.resize(size_t(kStep + 1));
-        mFirstBlocks.resize(size_t(Md5::lanes()) * size_t(kStep + 1));
+    if (!mSecondBlock) {
+        mSecondBlock.reset(new char[size_t(kStep + 1)]);
+        mFirstBlocks.reset(new char[size_t(Md5::lanes()) * size_t(kStep + 1)]);
     }
     // Opened together, so that their first reads are under way together.
     for (int i = 0; i < count; ++i) {
@@ -136,7 +136,7 @@ void SideBySideComparer::advance(Comparison* const* list, int count, int steps)
             Comparison& c = *list[i];
             if (c.done)
                 continue;
-            char* first = mFirstBlocks.data() + size_t(i) * size_t(kStep + 1);
+            char* first = mFirstBlocks.get() + size_t(i) * size_t(kStep + 1);
             const qint64 from = c.offset;
             if (compareBlock(c, first) && c.wantDigest)
                 pieces.push_back({&c.md5, first, c.offset - from});

@@ -77,9 +77,10 @@ private:
     const StopCheck& mStop;
     ScanProgress* mProgress;
     std::string mPath;
-    // One block of each first file, for the lanes, and one of the file compared with it.
-    std::vector<char> mFirstBlocks;
-    std::vector<char> mSecondBlock;
+    // One block of each first file, for the lanes, and one of the file compared with it;
+    // left unset, as reads fill them.
+    std::unique_ptr<char[]> mFirstBlocks;
+    std::unique_ptr<char[]> mSecondBlock;
 };
 
 } // namespace tarvik

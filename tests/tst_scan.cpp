@@ -726,6 +726,10 @@ void ScanTest::sideBySideDigests_data()
     QTest::newRow("one pair, a step and a byte") << 1 << step + 1 << "" << int(Match::Equal);
     QTest::newRow("two, whole steps") << 2 << 2 * step << "" << int(Match::Equal);
     QTest::newRow("three, a block short") << 3 << 3 * step - 64 << "" << int(Match::Equal);
+    const int lanesFrom = qMin(Md5::kLanesFrom, Md5::lanes());
+    QTest::newRow("two pairs, in general registers")
+        << lanesFrom - 1 << step - 1 << "" << int(Match::Equal);
+    QTest::newRow("the fewest in lanes") << lanesFrom << step + 64 << "" << int(Match::Equal);
     QTest::newRow("every lane") << Md5::lanes() << step + 63 << "" << int(Match::Equal);
     QTest::newRow("both rewritten behind the first step")
         << Md5::lanes() << 3 * step << "rewrite" << int(Match::Equal);
