@@ -250,6 +250,10 @@ void StressTest::treeShowsWhatQtLaysOut()
     tree.show();
     QVERIFY(QTest::qWaitForWindowExposed(&tree));
     int rows = 0;
+    // Groups left out, how each group was shown when last arranged.
+    QVector<QTreeWidgetItem*> aside;
+    TreeWidget::GroupSet collapsed;
+    QHash<const QTreeWidgetItem*, bool> wasExpanded;
     for (int round = 0; round < 6; ++round) {
         if (held)
             tree.holdLayout();
@@ -275,10 +279,36 @@ void StressTest::treeShowsWhatQtLaysOut()
                         gone.append(group->child(0));
                 }
                 if (pick == 16) {
-                    for (int g = groups - 1; g >= 0; --g)
-                        reversed.append(tree.topLevelItem(g));
-                    TreeWidget::GroupSet collapsed;
+                    // Reversed, some groups left out and those left out before back at the end.
+                    for (int g = groups - 1; g >= 0; --g) {
+                        if (random.bounded(4) == 0)
+                            aside.append(tree.topLevelItem(g));
+                        else
+                            reversed.append(tree.topLevelItem(g));
+                    }
+                    for (int g = 0; g < aside.size();) {
+                        if (aside[g]->treeWidget() || random.bounded(2) == 0) {
+                            ++g;
+                            continue;
+                        }
+                        reversed.append(aside.takeAt(g));
+                    }
+                    QTreeWidgetItem* current = tree.topLevelItem(int(random.bounded(groups)));
+                    if (current->childCount() > 0)
+                        current = current->child(0);
+                    tree.setCurrentItem(current);
+                    for (int g = 0; g < groups; ++g) {
+                        const QTreeWidgetItem* group = tree.topLevelItem(g);
+                        if (group->childCount() > 0)
+                            wasExpanded.insert(group, group->isExpanded());
+                        else
+                            wasExpanded.remove(group);
+                    }
                     tree.setTopLevelItems(reversed, &collapsed);
+                    QCOMPARE(tree.currentItem(), current->treeWidget() ? current : nullptr);
+                    for (const QTreeWidgetItem* group : qAsConst(reversed))
+                        if (wasExpanded.contains(group))
+                            QCOMPARE(group->isExpanded(), wasExpanded.value(group));
                 } else {
                     // A row that stays stays current, its index moved up over the rows gone.
                     QTreeWidgetItem* group = gone.isEmpty() ? nullptr : gone.first()->parent();
@@ -307,6 +337,9 @@ void StressTest::treeShowsWhatQtLaysOut()
         tree.doItemsLayout();
         QCOMPARE(shown, tree.shownRows());
     }
+    for (QTreeWidgetItem* group : qAsConst(aside))
+        if (!group->treeWidget())
+            delete group;
 }
 
 void StressTest::trashElsewhere_data()

@@ -29,6 +29,7 @@ public:
     QVariant data(int column, int role) const override;
     void setData(int column, int role, const QVariant& value) override;
 
+    const QString& path() const { return mPath; }
     const FileStamp& stamp() const { return mStamp; }
     qint64 createdMs() const { return mCreatedMs; }
     bool marked() const { return mMarked; }

@@ -10,10 +10,17 @@ namespace tarvik {
 
 namespace {
 
+// The full path of a row; file rows keep theirs, so most need no copy through a QVariant.
+QString pathOf(const QTreeWidgetItem* row)
+{
+    const auto* file = dynamic_cast<const FileItem*>(row);
+    return file ? file->path() : row->text(3);
+}
+
 bool anyPathHolds(const QTreeWidgetItem* group, const QStringMatcher& text)
 {
     for (int i = 0; i < group->childCount(); ++i) {
-        if (text.indexIn(group->child(i)->text(3)) >= 0)
+        if (text.indexIn(pathOf(group->child(i))) >= 0)
             return true;
     }
     return false;
@@ -23,14 +30,98 @@ bool anyPathHolds(const QTreeWidgetItem* group, const QStringMatcher& text)
 qint64 fileSize(const QTreeWidgetItem* group)
 {
     for (int i = 0; i < group->childCount(); ++i) {
-        const FileStamp stamp = stampOf(group->child(i));
-        if (stamp.valid)
+        const QTreeWidgetItem* row = group->child(i);
+        if (const auto* file = dynamic_cast<const FileItem*>(row)) {
+            if (file->stamp().valid)
+                return file->stamp().size;
+        } else if (const FileStamp stamp = stampOf(row); stamp.valid) {
             return stamp.size;
+        }
     }
     return 0;
 }
 
+// A group and what it is sorted by.
+struct Keyed
+{
+    qint64 number;
+    // The case-folded path's first units after those all paths share, packed in order, so
+    // that most comparisons need not reach the strings.
+    quint64 head[2];
+    QString text;
+    QTreeWidgetItem* group;
+};
+
+void packHeads(QVector<Keyed>* keyed)
+{
+    if (keyed->isEmpty())
+        return;
+    const QString& first = keyed->first().text;
+    int shared = first.size();
+    for (const Keyed& k : qAsConst(*keyed)) {
+        shared = qMin(shared, k.text.size());
+        int i = 0;
+        while (i < shared && k.text.at(i) == first.at(i))
+            ++i;
+        shared = i;
+    }
+    for (Keyed& k : *keyed) {
+        // A string that ends packs as units of 0: never after a longer one it begins.
+        for (int word = 0; word < 2; ++word) {
+            quint64 packed = 0;
+            for (int u = 0; u < 4; ++u) {
+                const int at = shared + word * 4 + u;
+                packed = packed << 16 | (at < k.text.size() ? k.text.at(at).unicode() : 0);
+            }
+            k.head[word] = packed;
+        }
+    }
+}
+
 } // namespace
+
+void GroupArranger::sortGroups(QVector<QTreeWidgetItem*>* groups) const
+{
+    // Keys made once; the sort is stable, so ties keep the order found.
+    QVector<Keyed> keyed;
+    keyed.reserve(groups->size());
+    for (QTreeWidgetItem* group : qAsConst(*groups)) {
+        const int files = group->childCount();
+        Keyed k{0, {0, 0}, QString(), group};
+        switch (mOrder) {
+        case GroupOrder::Waste:
+            k.number = fileSize(group) * qMax(0, files - 1);
+            break;
+        case GroupOrder::Size:
+            k.number = fileSize(group);
+            break;
+        case GroupOrder::Copies:
+            k.number = files;
+            break;
+        case GroupOrder::Path:
+            k.text = files > 0 ? pathOf(group->child(0)).toCaseFolded() : QString();
+            break;
+        case GroupOrder::Found:
+            break;
+        }
+        keyed.append(k);
+    }
+    if (mOrder == GroupOrder::Path) {
+        packHeads(&keyed);
+        std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+            if (a.head[0] != b.head[0])
+                return a.head[0] < b.head[0];
+            if (a.head[1] != b.head[1])
+                return a.head[1] < b.head[1];
+            return a.text < b.text;
+        });
+    } else {
+        std::stable_sort(keyed.begin(), keyed.end(),
+                         [](const Keyed& a, const Keyed& b) { return a.number > b.number; });
+    }
+    for (int g = 0; g < keyed.size(); ++g)
+        (*groups)[g] = keyed.at(g).group;
+}
 
 GroupArranger::GroupArranger(TreeWidget* tree) : mTree(tree) {}
 
@@ -47,47 +138,8 @@ void GroupArranger::apply(const QVector<QTreeWidgetItem*>& found)
                 shown.append(group);
         }
     }
-    if (mOrder != GroupOrder::Found) {
-        // Keys made once; the sort is stable, so ties keep the order found.
-        struct Keyed
-        {
-            qint64 number;
-            QString text;
-            QTreeWidgetItem* group;
-        };
-        QVector<Keyed> keyed;
-        keyed.reserve(shown.size());
-        for (QTreeWidgetItem* group : qAsConst(shown)) {
-            const int files = group->childCount();
-            Keyed k{0, QString(), group};
-            switch (mOrder) {
-            case GroupOrder::Waste:
-                k.number = fileSize(group) * qMax(0, files - 1);
-                break;
-            case GroupOrder::Size:
-                k.number = fileSize(group);
-                break;
-            case GroupOrder::Copies:
-                k.number = files;
-                break;
-            case GroupOrder::Path:
-                k.text = files > 0 ? group->child(0)->text(3).toCaseFolded() : QString();
-                break;
-            case GroupOrder::Found:
-                break;
-            }
-            keyed.append(k);
-        }
-        if (mOrder == GroupOrder::Path) {
-            std::stable_sort(keyed.begin(), keyed.end(),
-                             [](const Keyed& a, const Keyed& b) { return a.text < b.text; });
-        } else {
-            std::stable_sort(keyed.begin(), keyed.end(),
-                             [](const Keyed& a, const Keyed& b) { return a.number > b.number; });
-        }
-        for (int g = 0; g < keyed.size(); ++g)
-            shown[g] = keyed.at(g).group;
-    }
+    if (mOrder != GroupOrder::Found)
+        sortGroups(&shown);
     mShown = shown.size();
     mTree->setTopLevelItems(shown, &mCollapsed);
 }

@@ -48,6 +48,9 @@ public:
     int shownCount() const { return mShown; }
 
 private:
+    // Puts groups in the order chosen.
+    void sortGroups(QVector<QTreeWidgetItem*>* groups) const;
+
     TreeWidget* mTree;
     GroupOrder mOrder = GroupOrder::Found;
     QString mFilter;

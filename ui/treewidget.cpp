@@ -1,5 +1,7 @@
 #include "ui/treewidget.h"
 
+#include "ui/treeprivate.h"
+
 #include <QKeyEvent>
 #include <QTimer>
 #include <climits>
@@ -102,6 +104,8 @@ void TreeWidget::removeRows(const QVector<QTreeWidgetItem*>& rows)
 
 void TreeWidget::setTopLevelItems(const QVector<QTreeWidgetItem*>& groups, GroupSet* collapsed)
 {
+    if (arrangeViewRows(groups, collapsed))
+        return;
     replaceTopLevel(groups, collapsed, [] {});
 }
 
@@ -162,6 +166,7 @@ void TreeWidget::doItemsLayout()
         return;
     }
     mLateRows.clear();
+    dropSpareRows();
     QTreeWidget::doItemsLayout();
 }
 

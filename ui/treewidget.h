@@ -4,6 +4,7 @@
 #include <QTreeWidget>
 #include <QVector>
 #include <functional>
+#include <memory>
 
 class QKeyEvent;
 
@@ -17,11 +18,12 @@ namespace tarvik {
 // group. At a million rows either takes longer than the event loop may wait, so rows come and
 // go here in ways whose cost grows with the rows changed: where Qt's own view items can be
 // reached, rows appended at the end go into them directly, rows appended to an earlier
-// expanded group are merged in one pass when the layout is released, and rows taken out are
-// dropped from them in one pass. Those view items are Qt's private data: they are used only on
-// the Qt version the program was built against, and never when the environment sets
-// TARVIK_TREE_QT_LAYOUT; without them, many rows are taken out by taking every group out at
-// once and putting them back, with one layout by Qt.
+// expanded group are merged in one pass when the layout is released, rows taken out are
+// dropped from them in one pass, and groups put in another order or left out are rearranged
+// in place, in the model and in them. Those view items are Qt's private data: they are used
+// only on the Qt version the program was built against, and never when the environment sets
+// TARVIK_TREE_QT_LAYOUT; without them, many rows are taken out, and groups rearranged, by
+// taking every group out at once and putting them back, with one layout by Qt.
 class TreeWidget : public QTreeWidget
 {
     Q_OBJECT
@@ -30,6 +32,7 @@ public:
     using GroupSet = QSet<const QTreeWidgetItem*>;
 
     explicit TreeWidget(QWidget* parent = nullptr);
+    ~TreeWidget() override;
 
     // While held, a full relayout Qt asks for waits until releaseLayout(), or layoutNow()
     // after a row was taken out; the tree shows what it showed before until then.
@@ -79,6 +82,10 @@ private:
                          const std::function<void()>& whileDetached);
     void noteCollapsed(GroupSet* collapsed) const;
 
+    // The groups made the top-level rows in place, in treewidget_arrange.cpp; false, with
+    // nothing changed, where it cannot.
+    bool arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupSet* collapsed);
+    void dropSpareRows();
     // The view items' part, in treewidget_viewitems.cpp.
     // The first view row that changed, INT_MAX for none yet, -1 where Qt must lay out.
     int appendViewRows(const QModelIndex& parent, int start, int end);
@@ -107,6 +114,10 @@ private:
     int mFirstChangedRow = -1;
     // Top-level rows that had children appended while they were not the last one.
     QSet<int> mLateRows;
+    // The view items' buffer from before the last rearrangement, for the next one; dropped
+    // when Qt lays the tree out anew.
+    struct SpareRows;
+    std::unique_ptr<SpareRows> mSpareRows;
 };
 
 } // namespace tarvik

@@ -6,8 +6,9 @@
 #include <cstring>
 
 #ifdef TARVIK_TREE_VIEW_ITEMS
+#include "ui/treeprivate.h"
+
 #include <QtCore/private/qabstractitemmodel_p.h>
-#include <QtWidgets/private/qtreeview_p.h>
 #include <QtWidgets/private/qtreewidget_p.h>
 #endif
 
@@ -24,39 +25,6 @@ int lastTopLevel(const QVector<QTreeViewItem>& items)
         if (items.at(i).level == 0)
             return i;
     return -1;
-}
-
-// A row under a group at the top level, laid out at view item parentItem.
-QTreeViewItem childItem(const QTreeViewPrivate* d, const QModelIndex& index, int parentItem,
-                        bool moreSiblings)
-{
-    QTreeViewItem item;
-    item.index = index;
-    item.parentItem = parentItem;
-    item.level = 1;
-    item.hasMoreSiblings = moreSiblings;
-    item.hasChildren = d->hasVisibleChildren(index);
-    return item;
-}
-
-// An item's private part, which holds where the model last found it among its siblings. Reached
-// through an explicit instantiation, which may name a private member.
-struct ItemPart
-{
-    using type = QTreeWidgetItemPrivate* QTreeWidgetItem::*;
-    friend type itemPart(ItemPart);
-};
-
-template <typename Tag, typename Tag::type Member> struct Reach
-{
-    friend typename Tag::type itemPart(Tag) { return Member; }
-};
-
-template struct Reach<ItemPart, &QTreeWidgetItem::d>;
-
-QTreeViewPrivate* viewOf(const QScopedPointer<QObjectData>& d)
-{
-    return static_cast<QTreeViewPrivate*>(d.data());
 }
 
 } // namespace
@@ -76,7 +44,7 @@ bool TreeWidget::noteTopLevelRows()
     if (!mViewItems)
         return false;
     for (int g = 0; g < topLevelItemCount(); ++g)
-        (topLevelItem(g)->*itemPart(ItemPart()))->rowGuess = g;
+        itemPrivate(topLevelItem(g))->rowGuess = g;
     return true;
 }
 

@@ -7,10 +7,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QEventLoop>
+#include <QHash>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -155,37 +157,62 @@ void benchDelete(QWidget* page, tarvik::TreeWidget* tree, int count, const char*
                 cpuTimes[cpuTimes.size() / 2]);
 }
 
-void benchSortAndFilter(QWidget* page, tarvik::TreeWidget* tree, const QStringList& filters)
+void benchSortAndFilter(QWidget* page, tarvik::TreeWidget* tree, const QStringList& filters,
+                        int rounds)
 {
+    // Each action's wall and processor times over the rounds, in the order first done.
+    QStringList names;
+    QHash<QString, QVector<double>> walls, cpus;
+    const auto note = [&](const QString& name, double wall, double cpu) {
+        if (!walls.contains(name))
+            names.append(name);
+        walls[name].append(wall);
+        cpus[name].append(cpu);
+    };
     const char* orders[] = {"SortByWasteAction", "SortBySizeAction", "SortByCopiesAction",
                             "SortByPathAction", "SortByFoundAction"};
-    for (const char* name : orders) {
-        auto* action = page->findChild<QAction*>(QLatin1String(name));
-        if (!action) {
-            std::printf("sort: not on this page\n");
-            break;
-        }
-        QElapsedTimer clock;
-        clock.start();
-        const CpuClock cpu;
-        action->trigger();
-        std::printf("sort %s: %.1f ms (%.1f ms on the processor), %d groups\n", name,
-                    msSince(clock), cpu.ms(), tree->topLevelItemCount());
-        QCoreApplication::processEvents();
-    }
     auto* edit = page->findChild<QLineEdit*>(QStringLiteral("ResultFilterEdit"));
-    if (!edit) {
-        std::printf("filter: not on this page\n");
+    for (int round = 0; round < rounds; ++round) {
+        for (const char* name : orders) {
+            auto* action = page->findChild<QAction*>(QLatin1String(name));
+            if (!action) {
+                std::printf("sort: not on this page\n");
+                break;
+            }
+            QElapsedTimer clock;
+            clock.start();
+            const CpuClock cpu;
+            action->trigger();
+            const double wall = msSince(clock);
+            std::printf("sort %s: %.1f ms (%.1f ms on the processor), %d groups\n", name, wall,
+                        cpu.ms(), tree->topLevelItemCount());
+            note(QStringLiteral("sort %1").arg(QLatin1String(name)), wall, cpu.ms());
+            QCoreApplication::processEvents();
+        }
+        if (!edit) {
+            std::printf("filter: not on this page\n");
+            continue;
+        }
+        for (const QString& text : filters + QStringList(QString())) {
+            edit->setText(text);
+            QElapsedTimer clock;
+            clock.start();
+            const CpuClock cpu;
+            QMetaObject::invokeMethod(page, "arrange");
+            const double wall = msSince(clock);
+            std::printf("filter \"%s\": %.1f ms (%.1f ms on the processor), %d groups shown\n",
+                        qPrintable(text), wall, cpu.ms(), tree->topLevelItemCount());
+            note(QStringLiteral("filter \"%1\"").arg(text), wall, cpu.ms());
+            QCoreApplication::processEvents();
+        }
+    }
+    if (rounds < 2)
         return;
-    }
-    for (const QString& text : filters + QStringList(QString())) {
-        edit->setText(text);
-        QElapsedTimer clock;
-        clock.start();
-        const CpuClock cpu;
-        QMetaObject::invokeMethod(page, "arrange");
-        std::printf("filter \"%s\": %.1f ms (%.1f ms on the processor), %d groups shown\n",
-                    qPrintable(text), msSince(clock), cpu.ms(), tree->topLevelItemCount());
-        QCoreApplication::processEvents();
-    }
+    const auto median = [](QVector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.at(v.size() / 2);
+    };
+    for (const QString& name : qAsConst(names))
+        std::printf("median of %d, %s: %.1f ms (%.1f ms on the processor)\n", rounds,
+                    qPrintable(name), median(walls[name]), median(cpus[name]));
 }

@@ -4,13 +4,14 @@
 // loop (the gaps between the ticks of a 10 ms timer) and the peak memory.
 //
 //   bench_gui [--files N] [--seed S] [--keep] [--delete N] [--sort] [--filter TEXT]...
-//             [--trash] [FOLDER]
+//             [--rounds N] [--trash] [FOLDER]
 //
 // After the scan it can act as a user would and time that too (actions.cpp): --delete N rows
 // one by one (and, while the scan runs, one a second), --sort in every order, --filter by each
-// TEXT, and last --trash: Trash Marked after "Mark All but the Oldest", which moves files to a
-// trash inside the bench's own temporary home (on the tree's file system when both are under
-// /tmp): give it a copy (cp -al) of a tree you want to keep.
+// TEXT (both --rounds times, once by default, with the medians), and last --trash: Trash
+// Marked after "Mark All but the Oldest", which moves files to a trash inside the bench's own
+// temporary home (on the tree's file system when both are under /tmp): give it a copy
+// (cp -al) of a tree you want to keep.
 //
 // Without FOLDER the tree is made afresh, with a fixed seed, in a temporary folder; with
 // FOLDER an existing tree is scanned (bench/run_bench.py makes the million-file tree L) and
@@ -137,6 +138,7 @@ int main(int argc, char* argv[])
     bool keep = false;
     bool trash = false;
     bool sort = false;
+    int rounds = 1;
     int deletes = 0;
     QStringList filters;
     QString folder;
@@ -152,6 +154,8 @@ int main(int argc, char* argv[])
             trash = true;
         else if (args[i] == QLatin1String("--sort"))
             sort = true;
+        else if (args[i] == QLatin1String("--rounds") && i + 1 < args.size())
+            rounds = qMax(1, args[++i].toInt());
         else if (args[i] == QLatin1String("--delete") && i + 1 < args.size())
             deletes = args[++i].toInt();
         else if (args[i] == QLatin1String("--filter") && i + 1 < args.size())
@@ -305,7 +309,7 @@ int main(int argc, char* argv[])
     if (deletes > 0)
         benchDelete(result, treeWidget, deletes, "after the scan");
     if (sort || !filters.isEmpty())
-        benchSortAndFilter(result, treeWidget, filters);
+        benchSortAndFilter(result, treeWidget, filters, rounds);
     if (trash && !benchTrashMarked(result, treeWidget))
         return 1;
     return complete || deletes > 0 ? 0 : 1;
