@@ -215,7 +215,8 @@ struct ScratchMount
     explicit ScratchMount(const QString& folder) : at(QFile::encodeName(folder))
     {
 #ifdef Q_OS_LINUX
-        mounted = ::mount("tarvik-test", at.constData(), "tmpfs", 0, "size=1m") == 0;
+        mounted =
+            !at.isEmpty() && ::mount("tarvik-test", at.constData(), "tmpfs", 0, "size=1m") == 0;
 #endif
     }
     ~ScratchMount()
