@@ -90,15 +90,20 @@ bool recycleBinPathList(const QString& path, const QString& workingDirectory, QS
 
 TrashOutcome trashIfUnchanged(const QString& path, const FileStamp& stamp)
 {
+    return TrashWriter().moveIfUnchanged(path, stamp);
+}
+
+TrashOutcome TrashWriter::moveIfUnchanged(const QString& path, const FileStamp& stamp)
+{
     const FileStamp now = FileStamp::of(path);
     if (!now.valid)
         return TrashOutcome::Gone;
     if (now != stamp)
         return TrashOutcome::ChangedSince;
-    moveToRecycleBin(path);
-    // Where the stamped entry is now decides, not what the call said: a call may report a
-    // failure after the file has already left.
-    return FileStamp::of(path).sameEntry(stamp) ? TrashOutcome::Refused : TrashOutcome::Moved;
+    // A failure is not taken at its word: the shell may report one after the file has left.
+    if (moveStamped(path, stamp) || !FileStamp::of(path).sameEntry(stamp))
+        return TrashOutcome::Moved;
+    return TrashOutcome::Refused;
 }
 
 } // namespace tarvik

@@ -3,6 +3,7 @@
 #include "core/filestamp.h"
 
 #include <QString>
+#include <memory>
 
 namespace tarvik {
 
@@ -24,8 +25,31 @@ enum class TrashOutcome {
     Refused,      // the trash did not take it; it is still in place
 };
 
-// Trashes the file at path only while it is the very file stamped. Touches no widget, so a
-// worker thread may call it for one file after another.
+// Moves files to the trash one after another, on one thread: where each file's trash is, and
+// its folders, are found once for a run over many files rather than for each file.
+class TrashWriter
+{
+public:
+    TrashWriter();
+    ~TrashWriter();
+    TrashWriter(const TrashWriter&) = delete;
+    TrashWriter& operator=(const TrashWriter&) = delete;
+
+    // As moveToRecycleBin().
+    bool move(const QString& path);
+
+    // Trashes the file at path only while it is the very file stamped. Touches no widget.
+    TrashOutcome moveIfUnchanged(const QString& path, const FileStamp& stamp);
+
+private:
+    // The entry at path, just found to be the one stamped.
+    bool moveStamped(const QString& path, const FileStamp& stamp);
+
+    struct Places;
+    std::unique_ptr<Places> mPlaces;
+};
+
+// One file, with a writer of its own.
 TrashOutcome trashIfUnchanged(const QString& path, const FileStamp& stamp);
 
 } // namespace tarvik

@@ -33,4 +33,22 @@ bool moveToRecycleBin(const QString& path)
     return !left.exists() && !left.isSymLink();
 }
 
+// The shell finds each file's recycle bin itself.
+struct TrashWriter::Places
+{
+};
+
+TrashWriter::TrashWriter() = default;
+TrashWriter::~TrashWriter() = default;
+
+bool TrashWriter::move(const QString& path)
+{
+    return moveToRecycleBin(path);
+}
+
+bool TrashWriter::moveStamped(const QString& path, const FileStamp&)
+{
+    return moveToRecycleBin(path);
+}
+
 } // namespace tarvik

@@ -10,11 +10,17 @@ namespace tarvik {
 MarkedCheckResult checkMarkedFile(const MarkedTrashTask& task, const StopCheck& cancel,
                                   KeptBytes bytes)
 {
+    ContentReader reader(cancel, nullptr);
+    return checkMarkedFile(task, reader, bytes);
+}
+
+MarkedCheckResult checkMarkedFile(const MarkedTrashTask& task, ContentReader& reader,
+                                  KeptBytes bytes)
+{
     if (!task.stamp.valid || FileStamp::of(task.path) != task.stamp)
         return {MarkedCheck::ChangedSince};
     if (!task.needsKeptCopy)
         return {MarkedCheck::Verified};
-    ContentReader reader(cancel, nullptr);
     const QByteArray markedName = QFile::encodeName(task.path);
     bool present = false;
     for (int i = 0; i < task.keep.size(); ++i) {
@@ -42,7 +48,14 @@ MarkedCheckResult checkMarkedFile(const MarkedTrashTask& task, const StopCheck& 
 
 MarkedTrashResult trashMarkedFile(const MarkedTrashTask& task, const StopCheck& cancel)
 {
-    switch (checkMarkedFile(task, cancel).check) {
+    return MarkedFileTrasher(cancel).trash(task);
+}
+
+MarkedFileTrasher::MarkedFileTrasher(const StopCheck& cancel) : mReader(cancel, nullptr) {}
+
+MarkedTrashResult MarkedFileTrasher::trash(const MarkedTrashTask& task)
+{
+    switch (checkMarkedFile(task, mReader).check) {
     case MarkedCheck::Verified:
         break;
     case MarkedCheck::ChangedSince:
@@ -54,7 +67,7 @@ MarkedTrashResult trashMarkedFile(const MarkedTrashTask& task, const StopCheck& 
     case MarkedCheck::Cancelled:
         return MarkedTrashResult::Cancelled;
     }
-    switch (trashIfUnchanged(task.path, task.stamp)) {
+    switch (mTrash.moveIfUnchanged(task.path, task.stamp)) {
     case TrashOutcome::Moved:
         return MarkedTrashResult::Moved;
     case TrashOutcome::Refused:

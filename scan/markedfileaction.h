@@ -6,6 +6,8 @@
 
 #include "core/filestamp.h"
 #include "core/stopcheck.h"
+#include "core/trash.h"
+#include "scan/contentreader.h"
 
 #include <QString>
 #include <QVector>
@@ -55,6 +57,9 @@ enum class KeptBytes {
 // The copies are tried in order; cancel is asked between blocks.
 MarkedCheckResult checkMarkedFile(const MarkedTrashTask& task, const StopCheck& cancel,
                                   KeptBytes bytes = KeptBytes::Compare);
+// The same with a reader of the caller's, whose stop is asked.
+MarkedCheckResult checkMarkedFile(const MarkedTrashTask& task, ContentReader& reader,
+                                  KeptBytes bytes = KeptBytes::Compare);
 
 enum class MarkedTrashResult {
     Moved,
@@ -68,5 +73,19 @@ enum class MarkedTrashResult {
 // Moves the marked file to the trash only once checkMarkedFile() has verified it, and only
 // while it is still the file stamped.
 MarkedTrashResult trashMarkedFile(const MarkedTrashTask& task, const StopCheck& cancel);
+
+// trashMarkedFile() for one file after another on one thread, with one reader's buffers and
+// the trash folders found for the first files serving all of them.
+class MarkedFileTrasher
+{
+public:
+    // cancel must outlive the trasher.
+    explicit MarkedFileTrasher(const StopCheck& cancel);
+    MarkedTrashResult trash(const MarkedTrashTask& task);
+
+private:
+    ContentReader mReader;
+    TrashWriter mTrash;
+};
 
 } // namespace tarvik

@@ -4,6 +4,7 @@
 #include "scan/scantypes.h"
 
 #include <QString>
+#include <memory>
 
 namespace tarvik {
 
@@ -38,9 +39,40 @@ public:
     // In the worker thread, one file at a time; touches no widget and no member that the GUI
     // thread writes. stop is asked between blocks.
     virtual int run(const MarkedTrashTask& task, const StopCheck& stop) const = 0;
+
+    // One run over the files, in the worker thread: what it keeps from one file for the next
+    // (buffers, folders found) lives as long as the run.
+    class Run
+    {
+    public:
+        virtual ~Run() = default;
+        virtual int file(const MarkedTrashTask& task) = 0;
+    };
+    // Made in the worker thread before the first file; stop outlives it. By default each file
+    // is run() on its own.
+    virtual std::unique_ptr<Run> startRun(const StopCheck& stop) const;
     // The reason for a code from 1 to reasonCount(), as the summary says it.
     virtual int reasonCount() const = 0;
     virtual QString reason(int code) const = 0;
 };
+
+inline std::unique_ptr<MarkedFileOperation::Run>
+MarkedFileOperation::startRun(const StopCheck& stop) const
+{
+    class EachOnItsOwn : public Run
+    {
+    public:
+        EachOnItsOwn(const MarkedFileOperation& operation, const StopCheck& stop)
+            : mOperation(operation), mStop(stop)
+        {
+        }
+        int file(const MarkedTrashTask& task) override { return mOperation.run(task, mStop); }
+
+    private:
+        const MarkedFileOperation& mOperation;
+        const StopCheck& mStop;
+    };
+    return std::make_unique<EachOnItsOwn>(*this, stop);
+}
 
 } // namespace tarvik

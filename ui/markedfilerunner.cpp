@@ -9,6 +9,7 @@
 
 #include <QLocale>
 #include <QMessageBox>
+#include <QMutexLocker>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QThread>
@@ -24,6 +25,9 @@ constexpr int kProgressDelayMs = 500;
 // A modal progress dialog runs the event loop at each step; thousands of files a second need
 // not be shown one by one.
 constexpr int kProgressStepMs = 50;
+// The files done are taken from the worker this often: a report a file would wake the window's
+// thread thousands of times a second, which cost both threads more than small files do.
+constexpr int kCollectEveryMs = 20;
 
 QMessageBox* openBox(QWidget* page, QMessageBox::Icon icon, const QString& title,
                      const QString& text)
@@ -38,8 +42,10 @@ QMessageBox* openBox(QWidget* page, QMessageBox::Icon icon, const QString& title
 MarkedFileRunner::MarkedFileRunner(std::unique_ptr<MarkedFileOperation> operation,
                                    QTreeWidget* tree, QWidget* page)
     : QObject(page), mOperation(std::move(operation)), mTree(tree), mPage(page),
-      mThreads(new WorkerThreads(this)), mProgressTimer(new QTimer(this))
+      mThreads(new WorkerThreads(this)), mProgressTimer(new QTimer(this)),
+      mCollectTimer(new QTimer(this))
 {
+    connect(mCollectTimer, &QTimer::timeout, this, &MarkedFileRunner::collect);
     mProgressTimer->setSingleShot(true);
     connect(mProgressTimer, &QTimer::timeout, this, &MarkedFileRunner::showProgress);
 }
@@ -156,33 +162,47 @@ void MarkedFileRunner::confirmed(bool everyCopyToo)
     showProgress();
 
     const MarkedFileOperation* operation = mOperation.get();
-    WorkerThreads* threads = mThreads;
+    mCollectTimer->start(kCollectEveryMs);
     mThreads->start(
-        [this, tasks, operation, threads] {
+        [this, tasks, operation] {
             const StopCheck stop = [] {
                 return QThread::currentThread()->isInterruptionRequested();
             };
+            const std::unique_ptr<MarkedFileOperation::Run> run = operation->startRun(stop);
             for (int i = 0; i < tasks.size() && !stop(); ++i) {
-                const int code = operation->run(tasks.at(i), stop);
-                threads->report([this, i, code] { fileReported(i, code); });
+                const int code = run->file(tasks.at(i));
+                const QMutexLocker lock(&mDoneLock);
+                mDoneCodes.append(code);
             }
         },
         [this] { ended(); });
 }
 
-void MarkedFileRunner::fileReported(int index, int code)
+void MarkedFileRunner::collect()
 {
-    ++mReported;
-    const Planned& planned = mPlan.at(index);
-    const qint64 size = qMax<qint64>(0, planned.task.stamp.size);
-    mHandledBytes += size;
-    if (code == MarkedFileOperation::kNotAttempted) {
-        ++mNotAttempted;
-    } else if (code >= 0 && code < mCounts.size()) {
-        ++mCounts[code];
-        if (code == MarkedFileOperation::kDone) {
-            mDoneBytes += size;
-            emit fileDone(planned.row);
+    QVector<int> codes;
+    {
+        const QMutexLocker lock(&mDoneLock);
+        codes.swap(mDoneCodes);
+    }
+    if (!codes.isEmpty())
+        filesReported(codes);
+}
+
+void MarkedFileRunner::filesReported(const QVector<int>& codes)
+{
+    for (const int code : codes) {
+        const Planned& planned = mPlan.at(mReported++);
+        const qint64 size = qMax<qint64>(0, planned.task.stamp.size);
+        mHandledBytes += size;
+        if (code == MarkedFileOperation::kNotAttempted) {
+            ++mNotAttempted;
+        } else if (code >= 0 && code < mCounts.size()) {
+            ++mCounts[code];
+            if (code == MarkedFileOperation::kDone) {
+                mDoneBytes += size;
+                emit fileDone(planned.row);
+            }
         }
     }
     if (mReported == mPlan.size() || mSinceShown.hasExpired(kProgressStepMs))
@@ -217,6 +237,8 @@ void MarkedFileRunner::closeProgress()
 
 void MarkedFileRunner::ended()
 {
+    mCollectTimer->stop();
+    collect();
     mProgressTimer->stop();
     closeProgress();
     mPage->setEnabled(true);
@@ -250,6 +272,8 @@ void MarkedFileRunner::abandon()
         delete mConfirmation;
     }
     mThreads->stopAll();
+    mCollectTimer->stop();
+    mDoneCodes.clear();
     mProgressTimer->stop();
     if (mProgress) {
         closeProgress();

@@ -3,6 +3,7 @@
 #include "scan/markedfileaction.h"
 
 #include <QElapsedTimer>
+#include <QMutex>
 #include <QObject>
 #include <QPointer>
 #include <QVector>
@@ -55,7 +56,10 @@ private:
     };
 
     void confirmed(bool everyCopyToo);
-    void fileReported(int index, int code);
+    // Takes the codes of the files the worker has done since the last time.
+    void collect();
+    // The codes of the next files of the plan, in order.
+    void filesReported(const QVector<int>& codes);
     void ended();
     void closeProgress();
     void showProgress();
@@ -79,6 +83,10 @@ private:
     qint64 mTotalBytes = 0;
     QElapsedTimer mSinceShown;
     QTimer* mProgressTimer;
+    // Written by the worker: the codes of the files done and not yet collected.
+    QMutex mDoneLock;
+    QVector<int> mDoneCodes;
+    QTimer* mCollectTimer;
 };
 
 } // namespace tarvik

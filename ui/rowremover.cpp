@@ -12,8 +12,11 @@ namespace tarvik {
 
 namespace {
 
-// Rows wait at least this long, and longer as a pass grows costly.
+// Rows wait at least this long, and longer as a pass grows costly; but not much longer, since
+// a pass that took long on a busy machine may have waited for a processor, and more rows
+// waiting make the next pass longer still.
 constexpr qint64 kMinWaitMs = 250;
+constexpr qint64 kMaxWaitMs = 1000;
 constexpr int kPassCostFactor = 8;
 
 } // namespace
@@ -35,7 +38,7 @@ void RowRemover::removeSoon(QTreeWidgetItem* row)
 {
     mWaiting.append(row);
     if (!mTimer->isActive())
-        mTimer->start(int(qMax(kMinWaitMs, kPassCostFactor * mLastPassMs)));
+        mTimer->start(int(qBound(kMinWaitMs, kPassCostFactor * mLastPassMs, kMaxWaitMs)));
 }
 
 void RowRemover::flush()

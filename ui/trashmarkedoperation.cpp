@@ -15,6 +15,25 @@ enum Reason {
     ReasonCount = TrashRefused
 };
 
+int codeOf(MarkedTrashResult result)
+{
+    switch (result) {
+    case MarkedTrashResult::Moved:
+        return MarkedFileOperation::kDone;
+    case MarkedTrashResult::Cancelled:
+        return MarkedFileOperation::kNotAttempted;
+    case MarkedTrashResult::ChangedSince:
+        return ChangedSince;
+    case MarkedTrashResult::NoKeptCopy:
+        return NoKeptCopy;
+    case MarkedTrashResult::KeptCopyDiffers:
+        return KeptCopyDiffers;
+    case MarkedTrashResult::TrashRefused:
+        return TrashRefused;
+    }
+    return ChangedSince;
+}
+
 } // namespace
 
 QString TrashMarkedOperation::title() const
@@ -62,21 +81,24 @@ QString TrashMarkedOperation::doneText(int files, const QString& bytes) const
 
 int TrashMarkedOperation::run(const MarkedTrashTask& task, const StopCheck& stop) const
 {
-    switch (trashMarkedFile(task, stop)) {
-    case MarkedTrashResult::Moved:
-        return kDone;
-    case MarkedTrashResult::Cancelled:
-        return kNotAttempted;
-    case MarkedTrashResult::ChangedSince:
-        return ChangedSince;
-    case MarkedTrashResult::NoKeptCopy:
-        return NoKeptCopy;
-    case MarkedTrashResult::KeptCopyDiffers:
-        return KeptCopyDiffers;
-    case MarkedTrashResult::TrashRefused:
-        return TrashRefused;
-    }
-    return ChangedSince;
+    return codeOf(trashMarkedFile(task, stop));
+}
+
+std::unique_ptr<MarkedFileOperation::Run>
+TrashMarkedOperation::startRun(const StopCheck& stop) const
+{
+    // One trasher for the run: each file would otherwise find its trash and make its buffers
+    // anew.
+    class Trashing : public Run
+    {
+    public:
+        explicit Trashing(const StopCheck& stop) : mTrasher(stop) {}
+        int file(const MarkedTrashTask& task) override { return codeOf(mTrasher.trash(task)); }
+
+    private:
+        MarkedFileTrasher mTrasher;
+    };
+    return std::make_unique<Trashing>(stop);
 }
 
 int TrashMarkedOperation::reasonCount() const

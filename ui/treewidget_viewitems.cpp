@@ -78,18 +78,26 @@ bool TreeWidget::removeViewRows(const QVector<QTreeWidgetItem*>& rows)
         setCurrentItem(next ? next : group);
     }
     // Each row taken out makes the model walk every persistent index, and each expanded group
-    // is one. No group moves here, so the indexes of groups are set aside meanwhile; those of
-    // rows stay for the model to move or drop.
+    // is one. Only those under the groups touched can move or go, so all others are set aside
+    // meanwhile: found by looking up the rows of those groups, since a walk over every group
+    // at each pass would cost the whole tree.
     QMultiHash<QModelIndex, QPersistentModelIndexData*>& live =
         static_cast<QAbstractItemModelPrivate*>(QObjectPrivate::get(model()))->persistent.indexes;
-    QMultiHash<QModelIndex, QPersistentModelIndexData*> ofGroups;
-    ofGroups.swap(live);
-    for (auto it = ofGroups.begin(); it != ofGroups.end();) {
-        if (it.key().parent().isValid()) {
-            live.insert(it.key(), it.value());
-            it = ofGroups.erase(it);
-        } else {
-            ++it;
+    QMultiHash<QModelIndex, QPersistentModelIndexData*> aside;
+    aside.swap(live);
+    QVector<bool> touchedRow(topLevelItemCount(), false);
+    const int columns = columnCount();
+    for (const QTreeWidgetItem* group : qAsConst(groups)) {
+        const QModelIndex groupIndex = indexFromItem(group);
+        touchedRow[groupIndex.row()] = true;
+        for (int r = 0; r < group->childCount(); ++r) {
+            for (int c = 0; c < columns; ++c) {
+                const QModelIndex key = model()->index(r, c, groupIndex);
+                for (auto it = aside.find(key); it != aside.end() && it.key() == key;) {
+                    live.insert(it.key(), it.value());
+                    it = aside.erase(it);
+                }
+            }
         }
     }
     mPatching = true;
@@ -99,10 +107,10 @@ bool TreeWidget::removeViewRows(const QVector<QTreeWidgetItem*>& rows)
     }
     mPatching = false;
     for (auto it = live.cbegin(); it != live.cend(); ++it) {
-        Q_ASSERT(it.key().parent().isValid() || !ofGroups.contains(it.key()));
-        ofGroups.insert(it.key(), it.value());
+        Q_ASSERT(!aside.contains(it.key()));
+        aside.insert(it.key(), it.value());
     }
-    live.swap(ofGroups);
+    live.swap(aside);
 
     // One pass: the rows that stay move up over those gone; under the groups touched, their
     // indexes and siblings are made again.
@@ -122,7 +130,7 @@ bool TreeWidget::removeViewRows(const QVector<QTreeWidgetItem*>& rows)
         if (item[i].level == 0) {
             group = kept;
             groupIndex = item[i].index;
-            touched = groups.contains(itemFromIndex(groupIndex));
+            touched = touchedRow.at(groupIndex.row());
             childRow = 0;
             if (touched) {
                 firstChanged = qMin(firstChanged, kept);
