@@ -21,7 +21,7 @@ bool benchTrashMarked(QWidget* page, tarvik::TreeWidget* tree);
 // longest and the median time of one.
 void benchDelete(QWidget* page, tarvik::TreeWidget* tree, int count, const char* when);
 
-// Each sort order, then back to the order found; and each filter text, then none; rounds times,
-// with the medians at the end.
-void benchSortAndFilter(QWidget* page, tarvik::TreeWidget* tree, const QStringList& filters,
-                        int rounds);
+// Each sort order, then back to the order found (when sort); and each filter text, then none;
+// rounds times, with the medians at the end.
+void benchSortAndFilter(QWidget* page, tarvik::TreeWidget* tree, bool sort,
+                        const QStringList& filters, int rounds);

@@ -309,7 +309,7 @@ int main(int argc, char* argv[])
     if (deletes > 0)
         benchDelete(result, treeWidget, deletes, "after the scan");
     if (sort || !filters.isEmpty())
-        benchSortAndFilter(result, treeWidget, filters, rounds);
+        benchSortAndFilter(result, treeWidget, sort, filters, rounds);
     if (trash && !benchTrashMarked(result, treeWidget))
         return 1;
     return complete || deletes > 0 ? 0 : 1;
