@@ -63,7 +63,26 @@ QString LinkMarkedOperation::doneText(int files, const QString& bytes) const
         .arg(bytes);
 }
 
-int LinkMarkedOperation::run(const MarkedTrashTask& task, const StopCheck& stop) const
+std::unique_ptr<MarkedFileOperation::Run> LinkMarkedOperation::startRun(const StopCheck& stop) const
+{
+    // Nothing found for one file serves the next: each is linked on its own.
+    class Linking : public Run
+    {
+    public:
+        Linking(const LinkMarkedOperation& operation, const StopCheck& stop)
+            : mOperation(operation), mStop(stop)
+        {
+        }
+        int file(const MarkedTrashTask& task) override { return mOperation.linkFile(task, mStop); }
+
+    private:
+        const LinkMarkedOperation& mOperation;
+        const StopCheck& mStop;
+    };
+    return std::make_unique<Linking>(*this, stop);
+}
+
+int LinkMarkedOperation::linkFile(const MarkedTrashTask& task, const StopCheck& stop) const
 {
     const LinkOutcome outcome =
         sharing() ? shareMarkedFile(task, stop) : hardLinkMarkedFile(task, stop);

@@ -29,12 +29,13 @@ public:
     QString everyCopyText() const override { return QString(); }
     QString progressText() const override;
     QString doneText(int files, const QString& bytes) const override;
-    int run(const MarkedTrashTask& task, const StopCheck& stop) const override;
+    std::unique_ptr<Run> startRun(const StopCheck& stop) const override;
     int reasonCount() const override;
     QString reason(int code) const override;
 
 private:
     bool sharing() const { return mKind == Kind::ShareStorage; }
+    int linkFile(const MarkedTrashTask& task, const StopCheck& stop) const;
 
     Kind mKind;
 };

@@ -36,43 +36,22 @@ public:
     // The summary's first line: the number of files done and their size as text.
     virtual QString doneText(int files, const QString& bytes) const = 0;
 
-    // In the worker thread, one file at a time; touches no widget and no member that the GUI
-    // thread writes. stop is asked between blocks.
-    virtual int run(const MarkedTrashTask& task, const StopCheck& stop) const = 0;
-
     // One run over the files, in the worker thread: what it keeps from one file for the next
-    // (buffers, folders found) lives as long as the run.
+    // (buffers, folders found) lives as long as the run. file() does one file, touches no
+    // widget and no member that the GUI thread writes, and gives kDone, kNotAttempted or a
+    // reason.
     class Run
     {
     public:
         virtual ~Run() = default;
         virtual int file(const MarkedTrashTask& task) = 0;
     };
-    // Made in the worker thread before the first file; stop outlives it. By default each file
-    // is run() on its own.
-    virtual std::unique_ptr<Run> startRun(const StopCheck& stop) const;
+    // Made in the worker thread before the first file; stop outlives it and is asked between
+    // blocks.
+    virtual std::unique_ptr<Run> startRun(const StopCheck& stop) const = 0;
     // The reason for a code from 1 to reasonCount(), as the summary says it.
     virtual int reasonCount() const = 0;
     virtual QString reason(int code) const = 0;
 };
-
-inline std::unique_ptr<MarkedFileOperation::Run>
-MarkedFileOperation::startRun(const StopCheck& stop) const
-{
-    class EachOnItsOwn : public Run
-    {
-    public:
-        EachOnItsOwn(const MarkedFileOperation& operation, const StopCheck& stop)
-            : mOperation(operation), mStop(stop)
-        {
-        }
-        int file(const MarkedTrashTask& task) override { return mOperation.run(task, mStop); }
-
-    private:
-        const MarkedFileOperation& mOperation;
-        const StopCheck& mStop;
-    };
-    return std::make_unique<EachOnItsOwn>(*this, stop);
-}
 
 } // namespace tarvik

@@ -79,11 +79,6 @@ QString TrashMarkedOperation::doneText(int files, const QString& bytes) const
     return tr("%Ln file(s) (%1) went to the trash.", nullptr, files).arg(bytes);
 }
 
-int TrashMarkedOperation::run(const MarkedTrashTask& task, const StopCheck& stop) const
-{
-    return codeOf(trashMarkedFile(task, stop));
-}
-
 std::unique_ptr<MarkedFileOperation::Run>
 TrashMarkedOperation::startRun(const StopCheck& stop) const
 {

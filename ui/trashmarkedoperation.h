@@ -21,7 +21,6 @@ public:
     QString everyCopyText() const override;
     QString progressText() const override;
     QString doneText(int files, const QString& bytes) const override;
-    int run(const MarkedTrashTask& task, const StopCheck& stop) const override;
     std::unique_ptr<Run> startRun(const StopCheck& stop) const override;
     int reasonCount() const override;
     QString reason(int code) const override;
