@@ -60,9 +60,14 @@ QModelIndex makeIndex(const QAbstractItemModel* model, int row, int column, void
     return (model->*reach(CreateIndex()))(row, column, pointer);
 }
 
-void setTreeOf(QTreeWidgetItem* item, QTreeWidget* tree)
+void setItemTree(QTreeWidgetItem* item, QTreeWidget* tree)
 {
     item->*reach(View()) = tree;
+}
+
+void setTreeOf(QTreeWidgetItem* item, QTreeWidget* tree)
+{
+    setItemTree(item, tree);
     for (QTreeWidgetItem* child : qAsConst(childrenOf(item)))
         setTreeOf(child, tree);
 }

@@ -43,6 +43,8 @@ QList<QTreeWidgetItem*>& childrenOf(QTreeWidgetItem* item);
 QModelIndex makeIndex(const QAbstractItemModel* model, int row, int column, void* pointer);
 // Tells the item and every row below it which tree they are in, nullptr for none.
 void setTreeOf(QTreeWidgetItem* item, QTreeWidget* tree);
+// The same for the item alone.
+void setItemTree(QTreeWidgetItem* item, QTreeWidget* tree);
 
 struct TreeWidget::SpareRows
 {

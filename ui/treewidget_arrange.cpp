@@ -100,30 +100,42 @@ bool TreeWidget::arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupS
     QVector<int> from(groups.size(), -1);
     QVector<bool> stays(oldCount, false);
     int addedRows = 0;
+    // Groups coming back join the tree as they are checked, their rows still in the cache;
+    // given back if one cannot be laid out here.
+    QVector<QTreeWidgetItem*> joined;
+    const auto refuse = [&joined] {
+        for (QTreeWidgetItem* group : qAsConst(joined))
+            setTreeOf(group, nullptr);
+        return false;
+    };
     {
         OldRows oldRows(topLevel);
         for (int n = 0; n < groups.size(); ++n) {
-            const QTreeWidgetItem* group = groups.at(n);
+            QTreeWidgetItem* group = groups.at(n);
             if (group->parent())
-                return false;
+                return refuse();
             if (group->treeWidget() == this) {
                 const int r = oldRows.of(group);
                 if (r < 0 || stays.at(r))
-                    return false;
+                    return refuse();
                 stays[r] = true;
                 from[n] = r;
                 continue;
             }
-            if (group->treeWidget())
-                return false;
-            if (!isPlainRow(group))
-                return false;
-            for (int c = 0; c < group->childCount(); ++c)
-                if (group->child(c)->childCount() > 0 || !isPlainRow(group->child(c)))
-                    return false;
-            addedRows += 1 + group->childCount();
+            if (group->treeWidget() || !isPlainRow(group))
+                return refuse();
+            joined.append(group);
+            setItemTree(group, this);
+            const QList<QTreeWidgetItem*>& files = childrenOf(group);
+            for (QTreeWidgetItem* file : files) {
+                if (!childrenOf(file).isEmpty() || !isPlainRow(file))
+                    return refuse();
+                setItemTree(file, this);
+            }
+            addedRows += 1 + files.size();
         }
     }
+    const int returning = joined.size();
 
     // What Qt would do with the current row and the selection when rows go: a current row
     // that leaves leaves nothing current; the selection is made again below.
@@ -150,7 +162,8 @@ bool TreeWidget::arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupS
 
     // The persistent indexes, while the rows before are known: a group's moves with it, those
     // of groups gone and of their rows are no longer valid, as when Qt takes rows out. The rows
-    // of a group keep theirs.
+    // of a group keep theirs. Most of a narrowing's time goes in cache misses over these, so
+    // each old entry is erased as it is met, while it is still in the cache.
     QVector<int> to(oldCount, -1);
     for (int n = 0; n < groups.size(); ++n)
         if (from.at(n) >= 0)
@@ -160,12 +173,13 @@ bool TreeWidget::arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupS
         static_cast<QAbstractItemModelPrivate*>(QObjectPrivate::get(treeModel))->persistent.indexes;
     QMultiHash<QModelIndex, QPersistentModelIndexData*> before;
     before.swap(live);
-    live.reserve(before.size());
+    live.reserve(qMin(before.size(), groups.size() - returning) + returning);
     {
         OldRows oldRows(topLevel);
-        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        for (auto it = before.begin(); it != before.end(); it = before.erase(it)) {
             QPersistentModelIndexData* data = it.value();
-            const QModelIndex index = data->index;
+            // The model keeps each under its index.
+            const QModelIndex index = it.key();
             void* const pointer = index.internalPointer();
             const bool isGroup = index.row() < oldCount && topLevel.at(index.row()) == pointer;
             const int r =
@@ -179,23 +193,22 @@ bool TreeWidget::arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupS
             live.insert(data->index, data);
         }
     }
-    // The view's set of expanded rows hashes them by row: made again, of those still valid.
+    // The view's set of expanded rows hashes them by row: made again, of those still valid; the
+    // others go, with their indexes unless held elsewhere.
     QSet<QPersistentModelIndex> expandedSet;
-    expandedSet.reserve(d->expandedIndexes.size());
-    for (const QPersistentModelIndex& index : qAsConst(d->expandedIndexes))
-        if (index.isValid())
-            expandedSet.insert(index);
+    expandedSet.reserve(groups.size());
+    for (auto it = d->expandedIndexes.begin(); it != d->expandedIndexes.end();
+         it = d->expandedIndexes.erase(it))
+        if (it->isValid())
+            expandedSet.insert(*it);
 
     // The model's rows.
     for (int r = 0; r < oldCount; ++r)
         if (to.at(r) < 0)
             setTreeOf(topLevel.at(r), nullptr);
     topLevel = QList<QTreeWidgetItem*>(groups.begin(), groups.end());
-    for (int n = 0; n < groups.size(); ++n) {
-        if (from.at(n) < 0)
-            setTreeOf(groups.at(n), this);
+    for (int n = 0; n < groups.size(); ++n)
         itemPrivate(groups.at(n))->rowGuess = n;
-    }
 
     // The view's rows, group by group in the new order: those of a group that stays are
     // copied, those of a group back are laid out as Qt would, expanded unless it was collapsed.
@@ -204,9 +217,14 @@ bool TreeWidget::arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupS
     if (!mSpareRows)
         mSpareRows = std::make_unique<SpareRows>();
     QVector<QTreeViewItem>& laidOut = mSpareRows->items;
-    if (laidOut.capacity() < items.size() + addedRows)
+    int keptRows = 0;
+    for (int r = 0; r < oldCount; ++r)
+        if (to.at(r) >= 0)
+            keptRows += at.at(r + 1) - at.at(r);
+    // Only rows beyond the buffer's size are made before they are written.
+    if (laidOut.capacity() < keptRows + addedRows)
         laidOut = QVector<QTreeViewItem>();
-    laidOut.resize(items.size() + addedRows);
+    laidOut.resize(keptRows + addedRows);
     QTreeViewItem* out = laidOut.data();
     int next = 0;
     QVector<QModelIndex> expandedNow;
@@ -251,8 +269,9 @@ bool TreeWidget::arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupS
     }
     laidOut.resize(next);
     items.swap(laidOut);
-    // Kept for the next time only while it is of a size the tree may need again.
-    if (laidOut.capacity() > 2 * items.size() + 4096)
+    // Kept for the next time only while it is of a size the tree may need again: a narrowing
+    // is often undone.
+    if (laidOut.capacity() > 2 * qMax(items.size(), laidOut.size()) + 4096)
         mSpareRows.reset();
     d->expandedIndexes.swap(expandedSet);
     d->lastViewedItem = 0;
