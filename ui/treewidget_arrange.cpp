@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QtCore/private/qabstractitemmodel_p.h>
 #include <QtWidgets/private/qtreewidget_p.h>
+#include <cstdlib>
 #include <cstring>
 #endif
 
@@ -60,6 +61,26 @@ public:
 private:
     const QList<QTreeWidgetItem*>& mRows;
     QHash<const QTreeWidgetItem*, int> mTable;
+};
+
+// glibc keeps the small blocks freed in lists it tidies at its next large request, each block a
+// cache miss when there are hundreds of thousands, long gone from the cache. Asked every few
+// thousand blocks, it tidies them while they are still there.
+class FreedBlocks
+{
+public:
+    void note()
+    {
+#ifdef __GLIBC__
+        if (++mCount % 4096 == 0) {
+            void* volatile block = std::malloc(1 << 16);
+            std::free(block);
+        }
+#endif
+    }
+
+private:
+    int mCount = 0;
 };
 
 } // namespace
@@ -172,11 +193,12 @@ bool TreeWidget::arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupS
     QMultiHash<QModelIndex, QPersistentModelIndexData*>& live =
         static_cast<QAbstractItemModelPrivate*>(QObjectPrivate::get(treeModel))->persistent.indexes;
     QMultiHash<QModelIndex, QPersistentModelIndexData*> before;
+    FreedBlocks freed;
     before.swap(live);
     live.reserve(qMin(before.size(), groups.size() - returning) + returning);
     {
         OldRows oldRows(topLevel);
-        for (auto it = before.begin(); it != before.end(); it = before.erase(it)) {
+        for (auto it = before.begin(); it != before.end(); it = before.erase(it), freed.note()) {
             QPersistentModelIndexData* data = it.value();
             // The model keeps each under its index.
             const QModelIndex index = it.key();
@@ -198,7 +220,7 @@ bool TreeWidget::arrangeViewRows(const QVector<QTreeWidgetItem*>& groups, GroupS
     QSet<QPersistentModelIndex> expandedSet;
     expandedSet.reserve(groups.size());
     for (auto it = d->expandedIndexes.begin(); it != d->expandedIndexes.end();
-         it = d->expandedIndexes.erase(it))
+         it = d->expandedIndexes.erase(it), freed.note())
         if (it->isValid())
             expandedSet.insert(*it);
 
