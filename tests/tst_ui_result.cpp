@@ -1,4 +1,6 @@
 #include "tst_ui_support.h"
+#include "ui/grouparranger.h"
+#include "ui/pathindex.h"
 
 using namespace tarvik;
 using namespace tarvik::test;
@@ -32,6 +34,8 @@ private slots:
     void actions();
     void changedFileIsNotDeleted_data();
     void changedFileIsNotDeleted();
+    void filterShowsEveryGroupWithThePath_data();
+    void filterShowsEveryGroupWithThePath();
 };
 
 void ResultTest::scanFillsThenEmptiesTheTree()
@@ -194,6 +198,68 @@ void ResultTest::changedFileIsNotDeleted()
     QCOMPARE(QFileInfo::exists(path), !unchanged);
     QCOMPARE(w.fileItem(path) == nullptr, unchanged);
     QVERIFY(QFileInfo::exists(p[1]));
+}
+
+void ResultTest::filterShowsEveryGroupWithThePath_data()
+{
+    // Groups of paths separated by '|'; a path after '-' was a row that has gone since.
+    QTest::addColumn<QStringList>("groups");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    const QStringList plain = {"/Data/Photos/a.JPG|/data/b.jpg", "/x/y|/x/z"};
+    QTest::newRow("case ignored") << plain << "photos/A.jpg"
+                                  << "0";
+    QTest::newRow("in no path") << plain << "photos/c"
+                                << "";
+    QTest::newRow("across two paths") << plain << "y/x"
+                                      << "";
+    QTest::newRow("beyond ASCII, case ignored")
+        << QStringList{QStringLiteral("/a/\u00c4RGER/x|/a/y"), "/b/x|/b/y"}
+        << QStringLiteral("\u00e4rger") << "0";
+    QTest::newRow("the Kelvin sign is a k")
+        << QStringList{"/k/x|/k/y", "/m/x|/m/y"} << QStringLiteral("\u212a/") << "0";
+    QTest::newRow("a long s is an s")
+        << QStringList{QStringLiteral("/\u017f/x|/m/y"), "/m/x|/m/y"} << "/s/x"
+        << "0";
+    QTest::newRow("a row gone since") << QStringList{"/a/x|/a/y|-/t/z", "/t/x|/b/y"} << "/t/"
+                                      << "1";
+    QStringList many;
+    for (int g = 0; g < 20000; ++g)
+        many << QStringLiteral("/some/rather/long/folder/%1/x|/some/other/folder/%1/y").arg(g);
+    QTest::newRow("paths beyond a megabyte") << many << "/19999/Y"
+                                             << "19999";
+}
+
+void ResultTest::filterShowsEveryGroupWithThePath()
+{
+    QFETCH(QStringList, groups);
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    TreeWidget tree;
+    PathIndex paths;
+    QVector<QTreeWidgetItem*> found;
+    for (int g = 0; g < groups.size(); ++g) {
+        auto* group = new GroupItem(QStringLiteral("Group "), g);
+        for (QString path : groups.at(g).split('|')) {
+            const bool gone = path.startsWith('-');
+            path.remove(0, gone ? 1 : 0);
+            paths.add(g, path);
+            if (!gone)
+                group->addChild(new FileItem(path, FileFacts()));
+        }
+        tree.addTopLevelItem(group);
+        found.append(group);
+    }
+    GroupArranger arranger(&tree);
+    arranger.setFilter(text);
+    arranger.apply(found, &paths);
+    QStringList numbers;
+    for (int g = 0; g < tree.topLevelItemCount(); ++g)
+        numbers << QString::number(static_cast<GroupItem*>(tree.topLevelItem(g))->number());
+    QCOMPARE(numbers.join(','), shown);
+    arranger.setFilter(QString());
+    arranger.apply(found, &paths);
+    QCOMPARE(tree.topLevelItemCount(), groups.size());
 }
 
 TARVIK_TEST_WIDGETS_MAIN(ResultTest)

@@ -125,17 +125,18 @@ void GroupArranger::sortGroups(QVector<QTreeWidgetItem*>* groups) const
 
 GroupArranger::GroupArranger(TreeWidget* tree) : mTree(tree) {}
 
-void GroupArranger::apply(const QVector<QTreeWidgetItem*>& found)
+void GroupArranger::apply(const QVector<QTreeWidgetItem*>& found, const PathIndex* paths)
 {
     QVector<QTreeWidgetItem*> shown;
     if (mFilter.isEmpty()) {
         shown = found;
     } else {
         const QStringMatcher text(mFilter, Qt::CaseInsensitive);
-        shown.reserve(found.size());
-        for (QTreeWidgetItem* group : found) {
-            if (anyPathHolds(group, text))
-                shown.append(group);
+        const QVector<bool> maybe =
+            paths ? paths->candidates(mFilter, found.size()) : QVector<bool>(found.size(), true);
+        for (int g = 0; g < found.size(); ++g) {
+            if (maybe.at(g) && anyPathHolds(found.at(g), text))
+                shown.append(found.at(g));
         }
     }
     if (mOrder != GroupOrder::Found)

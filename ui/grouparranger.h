@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/pathindex.h"
 #include "ui/treewidget.h"
 
 #include <QString>
@@ -40,8 +41,8 @@ public:
     bool isPlain() const { return mOrder == GroupOrder::Found && mFilter.isEmpty(); }
 
     // Shows the groups of found, every group made since the last reset in the order found,
-    // as chosen.
-    void apply(const QVector<QTreeWidgetItem*>& found);
+    // as chosen; paths, where given, holds those of their rows.
+    void apply(const QVector<QTreeWidgetItem*>& found, const PathIndex* paths = nullptr);
     // Deletes the groups of found that are not in the tree; the tree deletes its own.
     void release(const QVector<QTreeWidgetItem*>& found);
 

@@ -338,7 +338,7 @@ void ResultWidget::arrange()
     mArranger->setOrder(mSortMenu->order());
     mArranger->setFilter(mFilterEdit->text());
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    mArranger->apply(mFeeder->groupsFound());
+    mArranger->apply(mFeeder->groupsFound(), &mFeeder->paths());
     QApplication::restoreOverrideCursor();
     mTally.setShown(mArranger->filter().isEmpty() ? -1 : mArranger->shownCount(),
                     mFeeder->groupsFound().size());

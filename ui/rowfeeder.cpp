@@ -46,6 +46,7 @@ void RowFeeder::reset()
     mTree->clear();
     mGroupItems.clear();
     mGroupsFound.clear();
+    mPaths.clear();
     mPending.clear();
     mPendingTimer->stop();
     mLayoutTimer->stop();
@@ -122,6 +123,7 @@ void RowFeeder::add(const Duplicate& duplicate)
 FileItem* RowFeeder::addFileItem(QTreeWidgetItem* groupItem, const QString& path,
                                  const FileFacts& facts)
 {
+    mPaths.add(static_cast<const GroupItem*>(groupItem)->number(), path);
     auto* item = new FileItem(path, facts);
     mTally->fileAdded(item->stamp().size, groupItem->childCount());
     groupItem->addChild(item);

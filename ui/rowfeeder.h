@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/filestamp.h"
+#include "ui/pathindex.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -52,6 +53,8 @@ public:
     const QHash<QUuid, QTreeWidgetItem*>& groupItems() const { return mGroupItems; }
     // Every group row made since the reset, in the order found: its place is its number.
     const QVector<QTreeWidgetItem*>& groupsFound() const { return mGroupsFound; }
+    // The paths of every row made since the reset, by group number.
+    const PathIndex& paths() const { return mPaths; }
 
 signals:
     void drained();
@@ -78,6 +81,7 @@ private:
     QString mGroupText;
     QHash<QUuid, QTreeWidgetItem*> mGroupItems;
     QVector<QTreeWidgetItem*> mGroupsFound;
+    PathIndex mPaths;
     QQueue<Duplicate> mPending;
     QTimer* mPendingTimer;
     QTimer* mLayoutTimer;
