@@ -222,6 +222,8 @@ void SessionTest::markThenTrashKeepsOneOfEach()
     w.scan({root});
     QVERIFY(w.waitForScan());
     triggerRule(w, "MarkAllButFirstAction");
+    QVERIFY2(statusLabel(w)->text().endsWith(" · 3 marked (13 B)"),
+             qPrintable(statusLabel(w)->text()));
     QTreeWidgetItem* a = w.fileItem(root + "/a1")->parent();
     QTreeWidgetItem* b = w.fileItem(root + "/b1")->parent();
     const QString keptA = a->child(0)->text(3);
@@ -323,6 +325,8 @@ void SessionTest::hardLinksKeepEveryRow()
     w.scan({root});
     QVERIFY(w.waitForScan());
     triggerRule(w, "MarkAllButFirstAction");
+    QVERIFY2(statusLabel(w)->text().endsWith(" · 3 marked (13 B)"),
+             qPrintable(statusLabel(w)->text()));
     QTreeWidgetItem* a = w.fileItem(root + "/a1")->parent();
     const QString kept = a->child(0)->text(3);
     w.fileItem(root + "/b1")->parent()->child(0)->setCheckState(0, Qt::Checked);

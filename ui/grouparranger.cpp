@@ -10,13 +10,6 @@ namespace tarvik {
 
 namespace {
 
-// The full path of a row; file rows keep theirs, so most need no copy through a QVariant.
-QString pathOf(const QTreeWidgetItem* row)
-{
-    const auto* file = dynamic_cast<const FileItem*>(row);
-    return file ? file->path() : row->text(3);
-}
-
 bool anyPathHolds(const QTreeWidgetItem* group, const QStringMatcher& text)
 {
     for (int i = 0; i < group->childCount(); ++i) {
@@ -30,13 +23,8 @@ bool anyPathHolds(const QTreeWidgetItem* group, const QStringMatcher& text)
 qint64 fileSize(const QTreeWidgetItem* group)
 {
     for (int i = 0; i < group->childCount(); ++i) {
-        const QTreeWidgetItem* row = group->child(i);
-        if (const auto* file = dynamic_cast<const FileItem*>(row)) {
-            if (file->stamp().valid)
-                return file->stamp().size;
-        } else if (const FileStamp stamp = stampOf(row); stamp.valid) {
+        if (const FileStamp stamp = stampOf(group->child(i)); stamp.valid)
             return stamp.size;
-        }
     }
     return 0;
 }

@@ -78,10 +78,10 @@ void MarkedFileRunner::start()
             QTreeWidgetItem* item = groupItem->child(i);
             const FileStamp stamp = stampOf(item);
             if (isMarked(item)) {
-                marked.append({item, {item->text(3), stamp, {}, true}});
+                marked.append({item, {pathOf(item), stamp, {}, true}});
                 markedBytes += qMax<qint64>(0, stamp.size);
             } else {
-                keep.append({item->text(3), stamp});
+                keep.append({pathOf(item), stamp});
             }
         }
         if (marked.isEmpty())

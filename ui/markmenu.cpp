@@ -56,19 +56,22 @@ void MarkMenu::apply(QAction* action)
         for (int i = 0; i < groupItem->childCount(); ++i) {
             const QTreeWidgetItem* item = groupItem->child(i);
             const FileStamp stamp = stampOf(item);
-            group.append({item->text(3), stamp.size, stamp.modifiedNs / 1000000, isMarked(item)});
+            group.append({pathOf(item), stamp.size, stamp.modifiedNs / 1000000, isMarked(item)});
         }
         groups.append(group);
     }
     applyMarkRule(&groups, rule, folder);
+    emit aboutToApply();
     for (int g = 0; g < groups.size(); ++g) {
         QTreeWidgetItem* groupItem = mTree->topLevelItem(g);
         for (int i = 0; i < groups[g].size(); ++i) {
-            const Qt::CheckState state = groups[g][i].marked ? Qt::Checked : Qt::Unchecked;
-            if (groupItem->child(i)->checkState(0) != state)
-                groupItem->child(i)->setCheckState(0, state);
+            QTreeWidgetItem* row = groupItem->child(i);
+            const bool marked = groups[g][i].marked;
+            if (isMarked(row) != marked)
+                row->setCheckState(0, marked ? Qt::Checked : Qt::Unchecked);
         }
     }
+    emit applied();
 }
 
 } // namespace tarvik

@@ -15,6 +15,11 @@ class MarkMenu : public QMenu
 public:
     MarkMenu(QTreeWidget* tree, QWidget* parent);
 
+signals:
+    // Around a rule's marks, which may change a million rows one by one.
+    void aboutToApply();
+    void applied();
+
 private slots:
     void apply(QAction* action);
 

@@ -172,6 +172,11 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
 
     mMarkMenu = new MarkMenu(mTreeWidget, mMarkButton);
     mMarkButton->setMenu(mMarkMenu);
+    connect(mMarkMenu, &MarkMenu::aboutToApply, this, [this] { mMarking = true; });
+    connect(mMarkMenu, &MarkMenu::applied, this, [this] {
+        mMarking = false;
+        refreshStatus();
+    });
 
     mFeeder = new RowFeeder(mTreeWidget, &mTally, tr("Duplicate group #"), this);
     connect(mFeeder, SIGNAL(drained()), this, SLOT(showEnd()));
@@ -518,7 +523,7 @@ void ResultWidget::onItemChanged(QTreeWidgetItem* item, int column)
     if (column != 0 || !item->parent())
         return;
     mTally.setMarked(item, stampOf(item).size, isMarked(item));
-    if (!mStatusTimer->isActive())
+    if (!mStatusTimer->isActive() && !mMarking)
         refreshStatus();
 }
 

@@ -128,6 +128,8 @@ private:
     ResultSaver* mSaver;
     QElapsedTimer mScanClock;
     bool mStopPressed = false;
+    // A marking rule is changing many rows: the status line follows once, at its end.
+    bool mMarking = false;
 };
 
 } // namespace tarvik
