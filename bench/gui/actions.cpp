@@ -157,6 +157,36 @@ void benchDelete(QWidget* page, tarvik::TreeWidget* tree, int count, const char*
                 cpuTimes[cpuTimes.size() / 2]);
 }
 
+void benchMarks(QWidget* page, int rounds)
+{
+    QVector<double> walls[2], cpus[2];
+    const char* names[] = {"MarkAllButOldestAction", "ClearMarksAction"};
+    for (int round = 0; round < rounds; ++round) {
+        for (int n = 0; n < 2; ++n) {
+            auto* action = page->findChild<QAction*>(QLatin1String(names[n]));
+            if (!action) {
+                std::printf("marks: not on this page\n");
+                return;
+            }
+            QElapsedTimer clock;
+            clock.start();
+            const CpuClock cpu;
+            action->trigger();
+            QCoreApplication::processEvents();
+            walls[n].append(msSince(clock));
+            cpus[n].append(cpu.ms());
+            std::printf("%s and the events after it: %.1f ms (%.1f ms on the processor)\n",
+                        names[n], walls[n].last(), cpus[n].last());
+        }
+    }
+    for (int n = 0; n < 2 && rounds > 1; ++n) {
+        std::sort(walls[n].begin(), walls[n].end());
+        std::sort(cpus[n].begin(), cpus[n].end());
+        std::printf("median of %d, %s: %.1f ms (%.1f ms on the processor)\n", rounds, names[n],
+                    walls[n].at(rounds / 2), cpus[n].at(rounds / 2));
+    }
+}
+
 void benchSortAndFilter(QWidget* page, tarvik::TreeWidget* tree, bool sort,
                         const QStringList& filters, int rounds)
 {

@@ -3,12 +3,13 @@
 // every row is in the tree, how long the GUI thread went without getting back to its event
 // loop (the gaps between the ticks of a 10 ms timer) and the peak memory.
 //
-//   bench_gui [--files N] [--seed S] [--keep] [--delete N] [--sort] [--filter TEXT]...
+//   bench_gui [--files N] [--seed S] [--keep] [--delete N] [--sort] [--filter TEXT]... [--marks]
 //             [--rounds N] [--trash] [FOLDER]
 //
 // After the scan it can act as a user would and time that too (actions.cpp): --delete N rows
 // one by one (and, while the scan runs, one a second), --sort in every order, --filter by each
-// TEXT (both --rounds times, once by default, with the medians), and last --trash: Trash
+// TEXT, --marks: "Mark All but the Oldest" and "Clear Marks" (these three --rounds times, once
+// by default, with the medians), and last --trash: Trash
 // Marked after "Mark All but the Oldest", which moves files to a trash inside the bench's own
 // temporary home (on the tree's file system when both are under /tmp): give it a copy
 // (cp -al) of a tree you want to keep.
@@ -138,6 +139,7 @@ int main(int argc, char* argv[])
     bool keep = false;
     bool trash = false;
     bool sort = false;
+    bool marks = false;
     int rounds = 1;
     int deletes = 0;
     QStringList filters;
@@ -154,6 +156,8 @@ int main(int argc, char* argv[])
             trash = true;
         else if (args[i] == QLatin1String("--sort"))
             sort = true;
+        else if (args[i] == QLatin1String("--marks"))
+            marks = true;
         else if (args[i] == QLatin1String("--rounds") && i + 1 < args.size())
             rounds = qMax(1, args[++i].toInt());
         else if (args[i] == QLatin1String("--delete") && i + 1 < args.size())
@@ -310,6 +314,8 @@ int main(int argc, char* argv[])
         benchDelete(result, treeWidget, deletes, "after the scan");
     if (sort || !filters.isEmpty())
         benchSortAndFilter(result, treeWidget, sort, filters, rounds);
+    if (marks)
+        benchMarks(result, rounds);
     if (trash && !benchTrashMarked(result, treeWidget))
         return 1;
     return complete || deletes > 0 ? 0 : 1;
