@@ -44,9 +44,6 @@ namespace {
 constexpr int kStatusRefreshMs = 250;
 // The pause in typing after which the filter applies.
 constexpr int kFilterPauseMs = 300;
-// Columns but the last, which takes the rest: sized so that at the window's first width of
-// 480 px the path shows too.
-constexpr int kColumnWidths[] = {160, 76, 92};
 
 } // namespace
 
@@ -66,72 +63,7 @@ ResultWidget::ResultWidget(QWidget* parent) : QWidget(parent)
     mLayout->setContentsMargins(0, 0, 0, 0);
     setLayout(mLayout);
 
-    mToolBar = addToolBar(this, mLayout, mToolBarLayout);
-
-    mBackButton = makeToolButton(mToolBar, QStringLiteral("BackButton"), tr("Back"));
-    connect(mBackButton, SIGNAL(clicked()), this, SLOT(onPressBackButton()));
-    mToolBarLayout->addWidget(mBackButton, 0, Qt::AlignLeft);
-
-    mOpenFolderButton =
-        makeToolButton(mToolBar, QStringLiteral("OpenFolderButton"), tr("Open Folder"));
-    connect(mOpenFolderButton, SIGNAL(clicked()), this, SLOT(onPressOpenFolderButton()));
-    mToolBarLayout->addWidget(mOpenFolderButton, 0, Qt::AlignLeft);
-
-    mTrashButton = makeToolButton(mToolBar, QStringLiteral("TrashButton"), tr("Delete File"));
-    connect(mTrashButton, SIGNAL(clicked()), this, SLOT(onPressFileRemoveButton()));
-    mToolBarLayout->addWidget(mTrashButton, 0, Qt::AlignLeft);
-
-    // Its menu comes with the tree it marks, below.
-    mMarkButton = makeToolButton(mToolBar, QStringLiteral("MarkButton"), tr("Mark"));
-    mMarkButton->setPopupMode(QToolButton::InstantPopup);
-    mToolBarLayout->addWidget(mMarkButton, 0, Qt::AlignLeft);
-
-    mTrashMarkedButton =
-        makeToolButton(mToolBar, QStringLiteral("TrashMarkedButton"), tr("Trash Marked Files"));
-    mToolBarLayout->addWidget(mTrashMarkedButton, 0, Qt::AlignLeft);
-
-    // Its menu comes with the tree, too.
-    mLinkMarkedButton =
-        makeToolButton(mToolBar, QStringLiteral("LinkMarkedButton"), tr("Replace Marked Files"));
-    mLinkMarkedButton->setPopupMode(QToolButton::InstantPopup);
-    mToolBarLayout->addWidget(mLinkMarkedButton, 0, Qt::AlignLeft);
-
-    mSaveResultsButton =
-        makeToolButton(mToolBar, QStringLiteral("SaveResultsButton"), tr("Save Results"));
-    connect(mSaveResultsButton, SIGNAL(clicked()), this, SLOT(onPressSaveResultsButton()));
-    mToolBarLayout->addWidget(mSaveResultsButton, 0, Qt::AlignLeft);
-
-    mSortButton = makeToolButton(mToolBar, QStringLiteral("SortButton"), tr("Sort"));
-    mSortButton->setPopupMode(QToolButton::InstantPopup);
-    mSortMenu = new SortMenu(mSortButton);
-    mSortButton->setMenu(mSortMenu);
-    connect(mSortMenu, SIGNAL(orderChosen()), this, SLOT(arrange()));
-    mToolBarLayout->addWidget(mSortButton, 0, Qt::AlignLeft);
-
-    mToolBarLayout->addStretch(0);
-
-    // Not parented: the page deletes it itself.
-    mSpinnerMovie = new QMovie(QStringLiteral(":/resource/loading_spinner.gif"), QByteArray());
-
-    mSpinnerLabel = new QLabel(this);
-    mSpinnerLabel->setMovie(mSpinnerMovie);
-    mSpinnerMovie->setScaledSize(QSize(32, 32));
-    mToolBarLayout->addWidget(mSpinnerLabel, 0);
-
-    mScanningLabel = new QLabel(QStringLiteral("Scanning..."), this);
-    mToolBarLayout->addWidget(mScanningLabel, 0);
-
-    mStopButton = makeToolButton(mToolBar, QStringLiteral("StopButton"), tr("Stop Scan"));
-    connect(mStopButton, SIGNAL(clicked()), this, SLOT(onPressStopButton()));
-    mToolBarLayout->addWidget(mStopButton, 0);
-
-    mToolBarLayout->addStretch(0);
-
-    mToolMenu = new ToolMenu(this);
-
-    mMenuButton = makeToolButton(mToolBar, QStringLiteral("MenuButton"), tr("Menu"));
-    connect(mMenuButton, SIGNAL(clicked()), this, SLOT(onPressMenuButton()));
-    mToolBarLayout->addWidget(mMenuButton, 0, Qt::AlignRight);
+    addToolButtons();
 
     // A row of its own: the tool bar has no room for it at the window's first width.
     mFilterEdit = new QLineEdit(this);
@@ -289,11 +221,6 @@ bool ResultWidget::event(QEvent* event)
     return QWidget::event(event);
 }
 
-void ResultWidget::onPressBackButton()
-{
-    emit back();
-}
-
 void ResultWidget::onPressOpenFolderButton()
 {
     QTreeWidgetItem* item = mTreeWidget->currentItem();
@@ -382,11 +309,6 @@ void ResultWidget::onPressSaveResultsButton()
                                  complete ? Digests::Complete : Digests::Partial));
 }
 
-void ResultWidget::onPressMenuButton()
-{
-    mToolMenu->exec(mMenuButton->mapToGlobal(mMenuButton->rect().bottomLeft()), nullptr);
-}
-
 void ResultWidget::onCustomContextMenuRequested(const QPoint& pos)
 {
     QTreeWidgetItem* item = mTreeWidget->itemAt(pos);
@@ -473,49 +395,6 @@ void ResultWidget::refreshStatus()
     if (!mThread)
         return;
     mStatusLabel->setText(mTally.text(mThread->progress(), mScanClock.elapsed()));
-}
-
-void ResultWidget::setScanning(bool scanning)
-{
-    mStopButton->setVisible(scanning);
-    // Acting on every result waits for them all; it also keeps the tool bar within the window,
-    // beside the spinner and "Scanning...".
-    mTrashMarkedButton->setVisible(!scanning);
-    mLinkMarkedButton->setVisible(!scanning);
-    mSaveResultsButton->setVisible(!scanning);
-    mSortButton->setVisible(!scanning);
-    mFilterEdit->setEnabled(!scanning);
-}
-
-void ResultWidget::setUpColumns()
-{
-    // A long path keeps both ends, where what tells copies apart usually is.
-    mTreeWidget->setItemDelegateForColumn(3, new MiddleElideDelegate(mTreeWidget));
-    QHeaderView* header = mTreeWidget->header();
-    header->setStretchLastSection(true);
-    const QList<int> remembered = AppSettings::resultColumnWidths();
-    const int count = int(sizeof(kColumnWidths) / sizeof(kColumnWidths[0]));
-    for (int c = 0; c < count; ++c)
-        mTreeWidget->setColumnWidth(c, remembered.size() == count ? remembered.at(c)
-                                                                  : kColumnWidths[c]);
-    mColumnsTimer = new QTimer(this);
-    mColumnsTimer->setSingleShot(true);
-    mColumnsTimer->setInterval(500);
-    connect(mColumnsTimer, SIGNAL(timeout()), this, SLOT(saveColumnWidths()));
-    // Nothing here sizes them after this: a change is the user's. The last one follows the
-    // window.
-    connect(header, &QHeaderView::sectionResized, this, [this, count](int column) {
-        if (column < count)
-            mColumnsTimer->start();
-    });
-}
-
-void ResultWidget::saveColumnWidths()
-{
-    QList<int> widths;
-    for (int c = 0; c < int(sizeof(kColumnWidths) / sizeof(kColumnWidths[0])); ++c)
-        widths.append(mTreeWidget->columnWidth(c));
-    AppSettings::setResultColumnWidths(widths);
 }
 
 void ResultWidget::onItemChanged(QTreeWidgetItem* item, int column)

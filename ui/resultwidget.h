@@ -86,7 +86,10 @@ private slots:
 private:
     void resetScan();
     void endThread();
+    // In resultwidget_toolbar.cpp.
+    void addToolButtons();
     void setScanning(bool scanning);
+    // In resultwidget_columns.cpp.
     void setUpColumns();
 
     QVBoxLayout* mLayout;
