@@ -1,6 +1,5 @@
 #include "ui/resultwidget.h"
 
-#include "core/appsettings.h"
 #include "core/filestamp.h"
 #include "core/trash.h"
 #include "scan/duplicateevent.h"
@@ -8,13 +7,10 @@
 #include "ui/linkmarkedmenu.h"
 #include "ui/markedfilerunner.h"
 #include "ui/markmenu.h"
-#include "ui/pathdelegate.h"
 #include "ui/resultsaver.h"
 #include "ui/rowfeeder.h"
 #include "ui/rowremover.h"
 #include "ui/sortmenu.h"
-#include "ui/toolbar.h"
-#include "ui/toolmenu.h"
 #include "ui/trashmarkedoperation.h"
 #include "ui/treewidget.h"
 
@@ -22,9 +18,6 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QFrame>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
