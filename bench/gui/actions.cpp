@@ -30,6 +30,37 @@ struct CpuClock
     double ms() const { return (GapMeter::threadCpuNs() - begin) / 1e6; }
 };
 
+// Each action's wall and processor times over the rounds, in the order first done, with their
+// medians.
+class Timings
+{
+public:
+    void note(const QString& name, double wall, double cpu)
+    {
+        if (!mWalls.contains(name))
+            mNames.append(name);
+        mWalls[name].append(wall);
+        mCpus[name].append(cpu);
+    }
+
+    void printMedians(int rounds) const
+    {
+        if (rounds < 2)
+            return;
+        const auto median = [](QVector<double> v) {
+            std::sort(v.begin(), v.end());
+            return v.at(v.size() / 2);
+        };
+        for (const QString& name : mNames)
+            std::printf("median of %d, %s: %.1f ms (%.1f ms on the processor)\n", rounds,
+                        qPrintable(name), median(mWalls.value(name)), median(mCpus.value(name)));
+    }
+
+private:
+    QStringList mNames;
+    QHash<QString, QVector<double>> mWalls, mCpus;
+};
+
 int fileRows(const tarvik::TreeWidget* tree)
 {
     int rows = 0;
@@ -159,11 +190,10 @@ void benchDelete(QWidget* page, tarvik::TreeWidget* tree, int count, const char*
 
 void benchMarks(QWidget* page, int rounds)
 {
-    QVector<double> walls[2], cpus[2];
-    const char* names[] = {"MarkAllButOldestAction", "ClearMarksAction"};
+    Timings timings;
     for (int round = 0; round < rounds; ++round) {
-        for (int n = 0; n < 2; ++n) {
-            auto* action = page->findChild<QAction*>(QLatin1String(names[n]));
+        for (const char* name : {"MarkAllButOldestAction", "ClearMarksAction"}) {
+            auto* action = page->findChild<QAction*>(QLatin1String(name));
             if (!action) {
                 std::printf("marks: not on this page\n");
                 return;
@@ -173,32 +203,19 @@ void benchMarks(QWidget* page, int rounds)
             const CpuClock cpu;
             action->trigger();
             QCoreApplication::processEvents();
-            walls[n].append(msSince(clock));
-            cpus[n].append(cpu.ms());
-            std::printf("%s and the events after it: %.1f ms (%.1f ms on the processor)\n",
-                        names[n], walls[n].last(), cpus[n].last());
+            const double wall = msSince(clock);
+            std::printf("%s and the events after it: %.1f ms (%.1f ms on the processor)\n", name,
+                        wall, cpu.ms());
+            timings.note(QLatin1String(name), wall, cpu.ms());
         }
     }
-    for (int n = 0; n < 2 && rounds > 1; ++n) {
-        std::sort(walls[n].begin(), walls[n].end());
-        std::sort(cpus[n].begin(), cpus[n].end());
-        std::printf("median of %d, %s: %.1f ms (%.1f ms on the processor)\n", rounds, names[n],
-                    walls[n].at(rounds / 2), cpus[n].at(rounds / 2));
-    }
+    timings.printMedians(rounds);
 }
 
 void benchSortAndFilter(QWidget* page, tarvik::TreeWidget* tree, bool sort,
                         const QStringList& filters, int rounds)
 {
-    // Each action's wall and processor times over the rounds, in the order first done.
-    QStringList names;
-    QHash<QString, QVector<double>> walls, cpus;
-    const auto note = [&](const QString& name, double wall, double cpu) {
-        if (!walls.contains(name))
-            names.append(name);
-        walls[name].append(wall);
-        cpus[name].append(cpu);
-    };
+    Timings timings;
     const char* orders[] = {"SortByWasteAction", "SortBySizeAction", "SortByCopiesAction",
                             "SortByPathAction", "SortByFoundAction"};
     auto* edit = page->findChild<QLineEdit*>(QStringLiteral("ResultFilterEdit"));
@@ -218,7 +235,7 @@ void benchSortAndFilter(QWidget* page, tarvik::TreeWidget* tree, bool sort,
             const double wall = msSince(clock);
             std::printf("sort %s: %.1f ms (%.1f ms on the processor), %d groups\n", name, wall,
                         cpu.ms(), tree->topLevelItemCount());
-            note(QStringLiteral("sort %1").arg(QLatin1String(name)), wall, cpu.ms());
+            timings.note(QStringLiteral("sort %1").arg(QLatin1String(name)), wall, cpu.ms());
             QCoreApplication::processEvents();
         }
         if (!edit) {
@@ -234,21 +251,13 @@ void benchSortAndFilter(QWidget* page, tarvik::TreeWidget* tree, bool sort,
             const double wall = msSince(clock);
             std::printf("filter \"%s\": %.1f ms (%.1f ms on the processor), %d groups shown\n",
                         qPrintable(text), wall, cpu.ms(), tree->topLevelItemCount());
-            note(QStringLiteral("filter \"%1\"").arg(text), wall, cpu.ms());
+            timings.note(QStringLiteral("filter \"%1\"").arg(text), wall, cpu.ms());
             // What follows in the event loop (the repaint; any tidying left for later) counts
             // towards what the user waits for too.
             QCoreApplication::processEvents();
-            note(QStringLiteral("filter \"%1\" and the events after it").arg(text), msSince(clock),
-                 cpu.ms());
+            timings.note(QStringLiteral("filter \"%1\" and the events after it").arg(text),
+                         msSince(clock), cpu.ms());
         }
     }
-    if (rounds < 2)
-        return;
-    const auto median = [](QVector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v.at(v.size() / 2);
-    };
-    for (const QString& name : qAsConst(names))
-        std::printf("median of %d, %s: %.1f ms (%.1f ms on the processor)\n", rounds,
-                    qPrintable(name), median(walls[name]), median(cpus[name]));
+    timings.printMedians(rounds);
 }
